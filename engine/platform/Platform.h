@@ -1,0 +1,162 @@
+// The operating-system services the engine needs, declared once. Platform_posix*.cpp and
+// Platform_win32*.cpp implement them; CMake builds one set. Nothing above engine/platform/
+// includes a system header: it asks this layer instead, so one engine code path serves both.
+//
+// Conventions on every system:
+// - Paths are 8-bit byte strings; both '\' and '/' separate folders. On POSIX every path is
+//   handed to the file system with its backslashes turned into slashes.
+// - Failures set a last-error code in Win32 numbering (the constants below), so callers, log
+//   lines and exit codes read the same everywhere.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace Platform {
+
+enum ErrorCode : uint32_t {
+    kErrorSuccess = 0,
+    kErrorInvalidFunction = 1,
+    kErrorFileNotFound = 2,
+    kErrorPathNotFound = 3,
+    kErrorTooManyOpenFiles = 4,
+    kErrorAccessDenied = 5,
+    kErrorNotEnoughMemory = 8,
+    kErrorInvalidData = 13,
+    kErrorWriteProtect = 19,
+    kErrorGenFailure = 31,
+    kErrorSharingViolation = 32,
+    kErrorHandleEof = 38,
+    kErrorNotSupported = 50,
+    kErrorFileExists = 80,
+    kErrorInvalidParameter = 87,
+    kErrorBrokenPipe = 109,
+    kErrorDiskFull = 112,
+    kErrorInvalidName = 123,
+    kErrorDirNotEmpty = 145,
+    kErrorBusy = 170,
+    kErrorAlreadyExists = 183,
+    kErrorFilenameTooLong = 206,
+    kErrorDirectory = 267,
+    kErrorNoAssociation = 1155,
+};
+
+// The calling thread's last error, as GetLastError gives it on Windows.
+uint32_t GetLastError();
+void SetLastError(uint32_t code);
+// The system's text for an error code, ending in "\r\n" as the Windows message table gives it.
+std::string ErrorMessage(uint32_t code);
+
+// ---- Paths and streams ----
+
+// The path as this system's file calls want it (backslashes become slashes on POSIX).
+std::string NativePath(const std::string& path);
+// fopen with the path converted; sets the last error on failure.
+FILE* OpenStream(const std::string& path, const char* mode);
+
+struct FindData {
+    std::string Name;  // bare name, no folder
+    bool Folder = false;
+    bool ReadOnly = false;
+    uint64_t Size = 0;
+};
+
+// Directory search with the Windows wildcard rules on the last path component: '*' any run,
+// '?' one character, "*.*" every name with or without a dot; a component without wildcards
+// finds exactly that entry. Results come in the order the file system gives, "." and ".."
+// included where the system lists them. Returns false and sets the last error (2 no match,
+// 3 no such folder) when nothing is found.
+bool FindEntries(const std::string& searchPath, std::vector<FindData>& found);
+// True when the path names an existing file or folder (find-first-file on an exact path; a
+// path that ends in a separator is not found, as on Windows).
+bool EntryExists(const std::string& path);
+
+// ---- Files and folders ----
+
+// Creates one folder whose parent exists. Fails with 183 when the name exists, 3 when the
+// parent is missing, 5 without permission.
+bool CreateFolder(const std::string& path);
+// Removes one empty folder.
+bool RemoveFolder(const std::string& path);
+// Deletes one file. As on Windows, a file without write permission is not deleted (5).
+bool RemoveFile(const std::string& path);
+
+struct FileAttributes {
+    bool Folder = false;
+    bool ReadOnly = false;
+};
+// The attributes of an existing file or folder; false (with the last error) when it is missing.
+bool GetAttributes(const std::string& path, FileAttributes& attributes);
+// True when the path names an existing regular file that can be opened (never a folder).
+bool IsOpenableFile(const std::string& path);
+// The low 32 bits of an existing file's size; false when it cannot be opened for reading.
+bool GetFileSize32(const std::string& path, uint32_t& size);
+// Copies a file, replacing an existing target.
+bool CopyFileReplacing(const std::string& source, const std::string& target);
+// Renames a file over an existing target in one step (for writing beside and then replacing).
+bool MoveFileReplacing(const std::string& source, const std::string& target);
+// Copies size bytes from offset of one stream to the current end of another, in bounded
+// chunks or with the kernel's file-to-file copy where there is one. Both streams are flushed
+// first; false (with the last error) when fewer bytes could be moved.
+bool CopyStreamRange(FILE* from, int64_t offset, uint64_t size, FILE* to);
+// Size of an open stream's file in bytes, -1 when unknown.
+int64_t StreamSize(FILE* stream);
+// Full path of the running executable.
+std::string ExecutablePath();
+
+// ---- Desktop and process ----
+
+// A modal message with an OK button; on POSIX the caption and text go to standard error.
+void ShowMessageBox(const std::string& caption, const std::string& text);
+// Ends the process at once with the code: no destructors, no atexit handlers. Standard
+// output and error are flushed first so a transcript is never cut short.
+[[noreturn]] void ExitProcessNow(uint32_t code);
+// Hands a text to an attached debugger. On POSIX it goes to standard error only while the
+// environment variable ENGINE_DEBUG_OUTPUT is set (to anything but "0").
+void DebuggerOutput(const std::string& text);
+// Tests capture debugger output here; null restores the default.
+using DebuggerSink = void (*)(const std::string& text, void* context);
+void SetDebuggerSink(DebuggerSink sink, void* context);
+
+// ---- Time ----
+
+struct SystemTime {
+    int Year = 0;
+    int Month = 0;  // 1-12
+    int DayOfWeek = 0;
+    int Day = 0;
+    int Hour = 0;
+    int Minute = 0;
+    int Second = 0;
+    int Milliseconds = 0;
+};
+// The current UTC date and time.
+SystemTime GetUtcTime();
+// Tests fix the clock here; null returns to the real clock.
+void SetUtcTimeOverride(const SystemTime* fixed);
+
+// High-resolution counter and its ticks per second.
+int64_t PerformanceFrequency();
+int64_t PerformanceCounter();
+// Milliseconds since an arbitrary start, wrapping at 2^32 (timeGetTime).
+uint32_t MillisecondTime();
+
+// ---- Shell and system ----
+
+// The shell's "open" verb on a file or URL. On POSIX starts xdg-open with the target as one
+// argument, without a shell. False (with the last error) when it could not be started.
+bool ShellOpen(const std::string& target);
+
+struct OsVersion {
+    uint32_t Major = 0;
+    uint32_t Minor = 0;
+};
+OsVersion GetOsVersion();
+
+// The C runtime's debug-heap flag word; on POSIX a process-wide word this layer keeps.
+int GetDebugHeapFlags();
+void SetDebugHeapFlags(int flags);
+
+}  // namespace Platform

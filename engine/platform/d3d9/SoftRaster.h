@@ -1,0 +1,84 @@
+// The software device's pixel pipeline: pre-transformed vertices in, pixels of a render
+// target out. It knows nothing of COM objects; the device hands it plain surfaces and the
+// current state, with the state values in the graphics API's own numbering (blend factors,
+// compare functions, filters, formats) so the device can pass its state words through.
+#pragma once
+
+#include <cstdint>
+
+namespace SoftRaster {
+
+// One mip level or render target: bits laid out row by row, pitch bytes apart.
+struct Surface {
+    uint8_t* Bits = nullptr;
+    int Pitch = 0;
+    int Width = 0;
+    int Height = 0;
+    uint32_t Format = 0;  // D3DFORMAT value
+};
+
+struct Texture {
+    static constexpr int kMaxLevels = 16;
+    int Levels = 0;
+    Surface Level[kMaxLevels];
+};
+
+// The one vertex layout: x, y, z, 1/w, ARGB colour, u, v (28 bytes).
+struct Vertex {
+    float X, Y, Z, Rhw;
+    uint32_t Color;
+    float U, V;
+};
+static_assert(sizeof(Vertex) == 28, "pre-transformed vertex layout");
+
+struct Rect {
+    int Left, Top, Right, Bottom;  // right and bottom exclusive
+};
+
+struct State {
+    Rect Viewport{0, 0, 0, 0};  // clip rectangle in target pixels
+    const Texture* Tex = nullptr;  // stage 0 texture, or null for diffuse only
+
+    // Texture stage 0: colour and alpha operations (D3DTOP values); modulate by default.
+    uint32_t ColorOp = 4;  // D3DTOP_MODULATE
+    uint32_t AlphaOp = 4;
+    uint32_t ColorArg1 = 2, ColorArg2 = 0;  // D3DTA_TEXTURE, D3DTA_DIFFUSE
+    uint32_t AlphaArg1 = 2, AlphaArg2 = 0;
+
+    // Sampler 0 (D3DTEXTUREFILTERTYPE and D3DTEXTUREADDRESS values).
+    uint32_t MinFilter = 1, MagFilter = 1, MipFilter = 0;  // point, point, none
+    uint32_t AddressU = 3, AddressV = 3;                    // clamp
+
+    // Output merger (D3DBLEND, D3DBLENDOP, D3DCMPFUNC values).
+    bool AlphaBlend = false;
+    uint32_t SrcBlend = 2, DestBlend = 1;  // one, zero
+    uint32_t BlendOp = 1;                  // add
+    bool SeparateAlphaBlend = false;
+    uint32_t SrcBlendAlpha = 2, DestBlendAlpha = 1;
+    uint32_t BlendOpAlpha = 1;
+    bool AlphaTest = false;
+    uint32_t AlphaFunc = 8;  // always
+    uint32_t AlphaRef = 0;
+    uint32_t FillMode = 3;  // D3DFILL_SOLID; 2 wireframe
+    uint32_t ColorWriteMask = 0xF;
+};
+
+// Primitive kinds (D3DPRIMITIVETYPE values).
+enum Primitive : uint32_t {
+    kPointList = 1,
+    kLineList = 2,
+    kLineStrip = 3,
+    kTriangleList = 4,
+    kTriangleStrip = 5,
+    kTriangleFan = 6,
+};
+
+// Draws primitiveCount primitives from vertices (indices, when not null, pick the vertices:
+// 16-bit when index32 is false). Returns false for a primitive kind it cannot draw.
+bool Draw(const Surface& target, const State& state, Primitive kind, const Vertex* vertices,
+          const void* indices, bool index32, uint32_t primitiveCount);
+
+// Fills the part of rect inside the target with an ARGB colour converted to the target format.
+void Fill(const Surface& target, const Rect& rect, uint32_t argb);
+
+}  // namespace SoftRaster
