@@ -1,0 +1,101 @@
+// Clocks, the shell's "open" verb, the system version and the debug heap's flag word on Windows.
+// windows.h first: the other system headers build on its types.
+// clang-format off
+#include <windows.h>
+#include <crtdbg.h>
+#include <mmsystem.h>
+#include <shellapi.h>
+// clang-format on
+
+#include "platform/Platform.h"
+
+namespace Platform {
+
+namespace {
+
+#ifndef _DEBUG
+// Release runtimes have no debug heap; keep the word here so settings still round-trip.
+int DebugHeapFlags = 0x01;
+#endif
+
+}  // namespace
+
+int64_t PerformanceFrequency() {
+    LARGE_INTEGER frequency;
+    if (!QueryPerformanceFrequency(&frequency)) return 0;
+    return frequency.QuadPart;
+}
+
+int64_t PerformanceCounter() {
+    LARGE_INTEGER count;
+    if (!QueryPerformanceCounter(&count)) return 0;
+    return count.QuadPart;
+}
+
+uint32_t MillisecondTime() {
+    return timeGetTime();
+}
+
+bool ShellOpen(const std::string& target) {
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = 0;
+    info.hwnd = nullptr;
+    info.lpVerb = "open";
+    info.lpFile = target.c_str();
+    info.lpParameters = nullptr;
+    info.lpDirectory = nullptr;
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExA(&info)) return true;
+    SetLastError(::GetLastError());
+    return false;
+}
+
+OsVersion GetOsVersion() {
+    OsVersion version;
+    // The compatibility layer makes GetVersionEx report an old version to programs without a
+    // manifest; the kernel's own call tells the truth.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll != nullptr) {
+        auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+        OSVERSIONINFOW info;
+        ZeroMemory(&info, sizeof(info));
+        info.dwOSVersionInfoSize = sizeof(info);
+        if (rtlGetVersion != nullptr && rtlGetVersion(&info) == 0) {
+            version.Major = info.dwMajorVersion;
+            version.Minor = info.dwMinorVersion;
+            return version;
+        }
+    }
+    OSVERSIONINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (GetVersionExA(&info)) {
+        version.Major = info.dwMajorVersion;
+        version.Minor = info.dwMinorVersion;
+    }
+    return version;
+}
+
+#ifdef _DEBUG
+int GetDebugHeapFlags() {
+    return _CrtSetDbgFlag(_CRTDBG_REPORT_FLAG);
+}
+
+void SetDebugHeapFlags(int flags) {
+    _CrtSetDbgFlag(flags);
+}
+#else
+int GetDebugHeapFlags() {
+    return DebugHeapFlags;
+}
+
+void SetDebugHeapFlags(int flags) {
+    DebugHeapFlags = flags;
+}
+#endif
+
+}  // namespace Platform
