@@ -13,8 +13,8 @@ namespace Platform {
 
 namespace {
 
-#ifndef _DEBUG
-// Release runtimes have no debug heap; keep the word here so settings still round-trip.
+#if !(defined(_MSC_VER) && defined(_DEBUG))
+// Release runtimes (and mingw) have no debug heap; keep the word here so settings still round-trip.
 int DebugHeapFlags = 0x01;
 #endif
 
@@ -80,7 +80,7 @@ OsVersion GetOsVersion() {
     return version;
 }
 
-#ifdef _DEBUG
+#if defined(_MSC_VER) && defined(_DEBUG)
 int GetDebugHeapFlags() {
     return _CrtSetDbgFlag(_CRTDBG_REPORT_FLAG);
 }
