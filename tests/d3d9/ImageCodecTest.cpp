@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/d3d9/ImageCodec.h"
+
+namespace {
+
+using ImageCodec::FileFormat;
+
+ImageCodec::Image Gradient(int w, int h, bool alpha) {
+    ImageCodec::Image image;
+    image.Width = w;
+    image.Height = h;
+    image.HasAlpha = alpha;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint32_t a = alpha ? uint32_t((x * 37 + y * 11) & 0xFF) : 0xFF;
+            image.Pixels.push_back((a << 24) | (uint32_t(x * 20) << 16) | (uint32_t(y * 30) << 8) |
+                                   uint32_t((x ^ y) * 9));
+        }
+    }
+    return image;
+}
+
+struct RoundTripCase {
+    FileFormat Format;
+    bool WriteAlpha;
+    bool KeepsAlpha;
+};
+
+class ImageCodecRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(ImageCodecRoundTrip, LosslessFormatsGiveBackEveryTexel) {
+    const RoundTripCase c = GetParam();
+    const ImageCodec::Image source = Gradient(7, 5, true);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ImageCodec::Encode(source, c.Format, c.WriteAlpha, bytes));
+    EXPECT_EQ(ImageCodec::Identify(bytes.data(), bytes.size()), c.Format);
+
+    ImageCodec::Image back;
+    ASSERT_TRUE(ImageCodec::Decode(bytes.data(), bytes.size(), back));
+    ASSERT_EQ(back.Width, 7);
+    ASSERT_EQ(back.Height, 5);
+    EXPECT_EQ(back.HasAlpha, c.KeepsAlpha);
+    for (size_t i = 0; i < source.Pixels.size(); ++i) {
+        const uint32_t expected = c.KeepsAlpha ? source.Pixels[i] : (source.Pixels[i] | 0xFF000000);
+        ASSERT_EQ(back.Pixels[i], expected) << "texel " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ImageCodecRoundTrip,
+                         ::testing::Values(RoundTripCase{ImageCodec::kPng, true, true},
+                                           RoundTripCase{ImageCodec::kPng, false, false},
+                                           RoundTripCase{ImageCodec::kTga, true, true},
+                                           RoundTripCase{ImageCodec::kBmp, true, false}));
+
+TEST(ImageCodec, JpegRoundTripStaysCloseAndOpaque) {
+    ImageCodec::Image flat;
+    flat.Width = 16;
+    flat.Height = 16;
+    flat.Pixels.assign(256, 0x80406080);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ImageCodec::Encode(flat, ImageCodec::kJpg, true, bytes));
+    ImageCodec::Image back;
+    ASSERT_TRUE(ImageCodec::Decode(bytes.data(), bytes.size(), back));
+    EXPECT_FALSE(back.HasAlpha);
+    for (uint32_t p : back.Pixels) {
+        EXPECT_EQ(p >> 24, 0xFFu);
+        EXPECT_LE(std::abs(int((p >> 16) & 0xFF) - 0x40), 3);
+        EXPECT_LE(std::abs(int((p >> 8) & 0xFF) - 0x60), 3);
+        EXPECT_LE(std::abs(int(p & 0xFF) - 0x80), 3);
+    }
+}
+
+TEST(ImageCodec, EncodeRefusesEmptyOrInconsistentImagesAndUnknownKinds) {
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(ImageCodec::Encode(ImageCodec::Image(), ImageCodec::kPng, false, bytes));
+    ImageCodec::Image shortImage = Gradient(4, 4, false);
+    shortImage.Pixels.pop_back();
+    EXPECT_FALSE(ImageCodec::Encode(shortImage, ImageCodec::kPng, false, bytes));
+    EXPECT_FALSE(ImageCodec::Encode(Gradient(2, 2, false), ImageCodec::kDds, false, bytes));
+    EXPECT_TRUE(bytes.empty());
+}
+
+std::vector<uint8_t> EncodedPng() {
+    std::vector<uint8_t> bytes;
+    ImageCodec::Encode(Gradient(32, 32, true), ImageCodec::kPng, true, bytes);
+    return bytes;
+}
+
+// A PNG signature and header chunk declaring the given size; stb does not check CRCs.
+std::vector<uint8_t> PngHeaderOnly(uint32_t w, uint32_t h) {
+    std::vector<uint8_t> b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n',
+                              0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    for (uint32_t v : {w, h}) {
+        for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
+    }
+    for (uint8_t v : {8, 6, 0, 0, 0, 0, 0, 0, 0}) b.push_back(v);
+    return b;
+}
+
+struct HostileCase {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+};
+
+class ImageCodecHostile : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(ImageCodecHostile, DecodeRejectsAndLeavesTheImageEmpty) {
+    const std::vector<uint8_t>& bytes = GetParam().Bytes;
+    ImageCodec::Image image = Gradient(2, 2, false);
+    EXPECT_FALSE(ImageCodec::Decode(bytes.data(), bytes.size(), image));
+    EXPECT_EQ(image.Width, 0);
+    EXPECT_TRUE(image.Pixels.empty());
+}
+
+std::vector<HostileCase> HostileInputs() {
+    std::vector<uint8_t> png = EncodedPng();
+    std::vector<uint8_t> truncated(png.begin(), png.begin() + png.size() / 2);
+    std::vector<uint8_t> corrupt = png;
+    for (size_t i = 40; i < corrupt.size() - 20; ++i) corrupt[i] ^= 0x5A;
+    return {
+        {"Empty", {}},
+        {"Text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}},
+        {"SignatureOnly", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}},
+        {"TruncatedPng", truncated},
+        {"CorruptPng", corrupt},
+        {"HugeDeclaredSize", PngHeaderOnly(100000, 100000)},
+        {"BmpSignatureOnly", {'B', 'M', 0, 0}},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ImageCodecHostile, ::testing::ValuesIn(HostileInputs()),
+                         [](const ::testing::TestParamInfo<HostileCase>& info) {
+                             return std::string(info.param.Name);
+                         });
+
+TEST(ImageCodec, NullDataIsNotAnImage) {
+    ImageCodec::Image image;
+    EXPECT_FALSE(ImageCodec::Decode(nullptr, 100, image));
+    EXPECT_EQ(ImageCodec::Identify(nullptr, 100), ImageCodec::kUnknown);
+}
+
+}  // namespace
