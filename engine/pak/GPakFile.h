@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // The on-disk table record, identical in memory.
 struct GPakEntry {
@@ -46,6 +47,8 @@ public:
     int32_t GetDataStart() const { return DataStart; }
     const GPakEntry* GetEntries() const { return Entries; }
     const std::string& GetPakPath() const { return PakPath; }
+    // False for a damaged record that Load refused (it stays in the table for inspection).
+    bool IsEntryUsable(int32_t index) const;
 
     // Why an entry cannot be extracted safely, or null when it can. Shared by the extractor
     // and by tools that check archives, so both apply the same rules.
@@ -60,6 +63,6 @@ private:
     int32_t DataStart = 0;
     std::string PakPath;
     // Per entry: false when the record is damaged (unterminated text, data past the end of
-    // the file or past 2 GiB) and must not be read or extracted.
-    bool* Usable = nullptr;
+    // the file or past 2 GiB); such an entry is never found, read or extracted.
+    std::vector<bool> Usable;
 };

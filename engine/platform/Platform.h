@@ -46,7 +46,7 @@ enum ErrorCode : uint32_t {
 // The calling thread's last error, as GetLastError gives it on Windows.
 uint32_t GetLastError();
 void SetLastError(uint32_t code);
-// The system's text for an error code, ending in "\r\n" as the Windows message table gives it.
+// The system's text for an error code, ending in its line end ("\r\n" on Windows, "\n" elsewhere).
 std::string ErrorMessage(uint32_t code);
 
 // ---- Paths and streams ----

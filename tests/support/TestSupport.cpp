@@ -19,9 +19,8 @@ TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
     for (;;) {
-        fs::path candidate = fs::temp_directory_path() /
-                             ("engine-test-" + std::to_string(rd()) + "-" +
-                              std::to_string(counter++));
+        fs::path candidate = fs::temp_directory_path() / ("engine-test-" + std::to_string(rd()) +
+                                                          "-" + std::to_string(counter++));
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             path_ = fs::canonical(candidate);
@@ -121,6 +120,31 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
     result.Out = ReadFile(outPath);
     result.Err = ReadFile(errPath);
     return result;
+}
+
+}  // namespace TestSupport
+
+#include "diagnostics/GDebugLog.h"
+
+namespace TestSupport {
+
+LogCapture::LogCapture() {
+    GetDebugLog().Init(dir_.Path().string());
+}
+
+LogCapture::~LogCapture() {
+    GetDebugLog().Close();
+}
+
+std::vector<std::string> LogCapture::Messages() const {
+    std::vector<std::string> messages;
+    for (const std::string& line : ReadLines(dir_.Path() / "debug" / "debug.txt")) {
+        const size_t start = line.find("]- ");
+        if (line.empty() || line[0] != '[' || start == std::string::npos) continue;
+        std::string message = line.substr(start + 3);
+        if (message != "----DEBUG FILE----") messages.push_back(message);
+    }
+    return messages;
 }
 
 }  // namespace TestSupport

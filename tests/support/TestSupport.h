@@ -54,3 +54,24 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::filesystem::path& workingFolder, const std::string& input = "");
 
 }  // namespace TestSupport
+
+namespace TestSupport {
+
+// Opens the process-wide debug log in a scratch folder for the life of the object, so a test
+// can read back what the code under test logged. Lines come without their time stamps.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    // The messages logged since construction (the header line excluded).
+    std::vector<std::string> Messages() const;
+    const std::filesystem::path& Folder() const { return dir_.Path(); }
+
+private:
+    TempDir dir_;
+};
+
+}  // namespace TestSupport

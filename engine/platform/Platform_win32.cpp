@@ -1,0 +1,204 @@
+// The platform layer on Windows: thin calls of the Win32 API (see Platform.h).
+#include <io.h>
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace Platform {
+
+namespace {
+
+std::atomic<DebuggerSink> debuggerSink{nullptr};
+std::atomic<void*> debuggerContext{nullptr};
+
+// The engine runs on one thread; tests set the clock before the code under test runs.
+bool clockFixed = false;
+SystemTime fixedClock;
+
+bool Fail(uint32_t code) {
+    ::SetLastError(code);
+    return false;
+}
+
+}  // namespace
+
+uint32_t GetLastError() {
+    return ::GetLastError();
+}
+
+void SetLastError(uint32_t code) {
+    ::SetLastError(code);
+}
+
+std::string ErrorMessage(uint32_t code) {
+    char* buffer = nullptr;
+    const DWORD flags =
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    const DWORD n = FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                   reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    std::string text;
+    if (n > 0 && buffer) {
+        text.assign(buffer, n);
+    } else {
+        char fallback[64];
+        snprintf(fallback, sizeof fallback, "Error %lu.\r\n", static_cast<unsigned long>(code));
+        text = fallback;
+    }
+    if (buffer) LocalFree(buffer);
+    return text;
+}
+
+std::string NativePath(const std::string& path) {
+    return path;
+}
+
+FILE* OpenStream(const std::string& path, const char* mode) {
+    FILE* stream = fopen(path.c_str(), mode);
+    if (!stream && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_FILE_NOT_FOUND);
+    return stream;
+}
+
+bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
+    found.clear();
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(searchPath.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    do {
+        FindData entry;
+        entry.Name = data.cFileName;
+        entry.Folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.ReadOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        entry.Size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        found.push_back(entry);
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+    return true;
+}
+
+bool EntryExists(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(path.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+bool CreateFolder(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool RemoveFolder(const std::string& path) {
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+bool GetAttributes(const std::string& path, FileAttributes& attributes) {
+    const DWORD bits = GetFileAttributesA(path.c_str());
+    if (bits == INVALID_FILE_ATTRIBUTES) return false;
+    attributes.Folder = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    attributes.ReadOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
+    return true;
+}
+
+bool IsOpenableFile(const std::string& path) {
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+bool GetFileSize32(const std::string& path, uint32_t& size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    size = ::GetFileSize(file, nullptr);
+    CloseHandle(file);
+    return true;
+}
+
+bool CopyFileReplacing(const std::string& source, const std::string& target) {
+    return CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
+}
+
+bool MoveFileReplacing(const std::string& source, const std::string& target) {
+    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool CopyStreamRange(FILE* from, int64_t offset, uint64_t size, FILE* to) {
+    if (!from || !to || offset < 0) return Fail(ERROR_INVALID_PARAMETER);
+    if (_fseeki64(from, offset, SEEK_SET) != 0) return Fail(ERROR_SEEK);
+    constexpr size_t kChunk = 1 << 20;
+    std::vector<char> buffer(static_cast<size_t>(size < kChunk ? size : kChunk));
+    while (size > 0) {
+        const size_t want = static_cast<size_t>(size < buffer.size() ? size : buffer.size());
+        const size_t got = fread(buffer.data(), 1, want, from);
+        if (got == 0) return Fail(ERROR_HANDLE_EOF);
+        if (fwrite(buffer.data(), 1, got, to) != got) return Fail(ERROR_WRITE_FAULT);
+        size -= got;
+    }
+    return true;
+}
+
+int64_t StreamSize(FILE* stream) {
+    if (!stream) return -1;
+    return _filelengthi64(_fileno(stream));
+}
+
+std::string ExecutablePath() {
+    std::vector<char> buffer(32768);
+    const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    return std::string(buffer.data(), n);
+}
+
+void ShowMessageBox(const std::string& caption, const std::string& text) {
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void ExitProcessNow(uint32_t code) {
+    fflush(stdout);
+    fflush(stderr);
+    ExitProcess(code);
+}
+
+void DebuggerOutput(const std::string& text) {
+    if (DebuggerSink sink = debuggerSink.load()) {
+        sink(text, debuggerContext.load());
+        return;
+    }
+    OutputDebugStringA(text.c_str());
+}
+
+void SetDebuggerSink(DebuggerSink sink, void* context) {
+    debuggerContext.store(context);
+    debuggerSink.store(sink);
+}
+
+SystemTime GetUtcTime() {
+    if (clockFixed) return fixedClock;
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    SystemTime time;
+    time.Year = now.wYear;
+    time.Month = now.wMonth;
+    time.DayOfWeek = now.wDayOfWeek;
+    time.Day = now.wDay;
+    time.Hour = now.wHour;
+    time.Minute = now.wMinute;
+    time.Second = now.wSecond;
+    time.Milliseconds = now.wMilliseconds;
+    return time;
+}
+
+void SetUtcTimeOverride(const SystemTime* fixed) {
+    clockFixed = fixed != nullptr;
+    if (fixed) fixedClock = *fixed;
+}
+
+}  // namespace Platform

@@ -1,0 +1,81 @@
+// The exporter run as a user runs it, in a scratch working folder.
+#include <gtest/gtest.h>
+
+#include "support/PakBuilder.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using TestSupport::ListTree;
+using TestSupport::ReadFile;
+
+using TestSupport::TempDir;
+
+namespace {
+
+const char kBanner[] = "Pak exporter 1.0\n";
+
+std::string Transcript(const std::string& argument) {
+    return std::string(kBanner) + "Loading " + argument +
+           "...\nLoading complete\nExtracting files...\nExtraction complete...";
+}
+
+}  // namespace
+
+TEST(Exporter, WithoutArgumentPrintsOnlyTheBanner) {
+    TempDir dir;
+    auto result = TestSupport::Run(EXPORTER_PATH, {}, dir.Path());
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out, kBanner);
+    EXPECT_TRUE(ListTree(dir.Path()).empty());
+}
+
+TEST(Exporter, UnpacksTheArchiveBelowExtracted) {
+    TempDir dir;
+    TestSupport::PakBuilder b;
+    b.Add("readme.txt", "hello").Add("levels/one/map.txt", "map").Add("docs\\credits.txt", "us");
+    TestSupport::WriteFile(dir.Path() / "data.pak", b.Bytes());
+    auto result = TestSupport::Run(EXPORTER_PATH, {"data.pak", "ignored", "extra"}, dir.Path());
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out, Transcript("data.pak"));
+    EXPECT_TRUE(result.Err.empty()) << result.Err;
+    EXPECT_EQ(ListTree(dir.Path()),
+              (std::vector<std::string>{"data.pak", "extracted/docs/credits.txt",
+                                        "extracted/levels/one/map.txt", "extracted/readme.txt"}));
+    EXPECT_EQ(ReadFile(dir.Path() / "extracted/levels/one/map.txt"), "map");
+}
+
+TEST(Exporter, MissingEmptyAndHostileArchivesKeepTheTranscriptAndStatus) {
+    TempDir dir;
+    TestSupport::WriteFile(dir.Path() / "empty.pak", "");
+    TestSupport::PakBuilder hostile;
+    hostile.Add("../outside.txt", "x").Add("/etc/evil", "x").Add("a", "file").Add("a/b", "blocked");
+    hostile.Add("fine.txt", "fine");
+    TestSupport::WriteFile(dir.Path() / "hostile.pak", hostile.Bytes());
+    TestSupport::PakBuilder damaged;
+    damaged.Add("x", "y");
+    damaged.CountOverride = 1000;
+    TestSupport::WriteFile(dir.Path() / "damaged.pak", damaged.Bytes());
+
+    fs::create_directory(dir.Path() / "work");
+    for (const char* archive :
+         {"../missing.pak", "../empty.pak", "../hostile.pak", "../damaged.pak"}) {
+        SCOPED_TRACE(archive);
+        auto result = TestSupport::Run(EXPORTER_PATH, {archive}, dir.Path() / "work");
+        EXPECT_EQ(result.ExitCode, 0);
+        EXPECT_EQ(result.Out, Transcript(archive));
+        EXPECT_TRUE(result.Err.empty()) << result.Err;
+    }
+    // Only the hostile archive's one sound entry and its blocking file were written.
+    EXPECT_EQ(ListTree(dir.Path()),
+              (std::vector<std::string>{"damaged.pak", "empty.pak", "hostile.pak",
+                                        "work/extracted/a", "work/extracted/fine.txt"}));
+}
+
+TEST(Exporter, BundledSampleUnpacks) {
+    TempDir dir;
+    auto result = TestSupport::Run(EXPORTER_PATH, {SOURCE_ROOT "/examples/sample.pak"}, dir.Path());
+    EXPECT_EQ(result.ExitCode, 0);
+    const auto files = ListTree(dir.Path() / "extracted");
+    EXPECT_NE(std::find(files.begin(), files.end(), "docs/credits.txt"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), "levels/one/map.txt"), files.end());
+}

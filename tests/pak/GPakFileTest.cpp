@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include "pak/GPakFile.h"
+#include "support/PakBuilder.h"
+#include "support/TestSupport.h"
+
+using TestSupport::PakBuilder;
+using TestSupport::ReadFile;
+using TestSupport::TempDir;
+using TestSupport::WriteFile;
+
+namespace {
+
+// Loads bytes as an archive from a scratch file.
+struct LoadedPak {
+    explicit LoadedPak(const std::string& bytes) {
+        WriteFile(dir.Path() / "test.pak", bytes);
+        pak.Load(dir / "test.pak");
+    }
+    TempDir dir;
+    GPakFile pak;
+};
+
+}  // namespace
+
+TEST(GPakFileLoad, OneEntryArchiveHasTheDocumentedByteLayout) {
+    PakBuilder b;
+    b.Add("a.txt", "abc");
+    const std::string bytes = b.BytesWithDerivedOffsets();
+    ASSERT_EQ(bytes.size(), 399u);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(bytes.substr(260, 6), std::string("a.txt\0", 6));
+    EXPECT_EQ(bytes.substr(388, 4), std::string("\x8C\x01\x00\x00", 4));
+    EXPECT_EQ(bytes.substr(392, 4), std::string("\x03\x00\x00\x00", 4));
+    EXPECT_EQ(bytes.substr(396), "abc");
+
+    LoadedPak loaded(bytes);
+    ASSERT_EQ(loaded.pak.GetNumEntries(), 1);
+    const GPakEntry* entry = loaded.pak.Find("a.txt");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->Offset, 396);
+    EXPECT_EQ(entry->Size, 3u);
+    EXPECT_STREQ(entry->SourcePath, "src/a.txt");
+}
+
+TEST(GPakFileLoad, DerivesOffsetsFromSizesAndIgnoresStoredOffsets) {
+    PakBuilder b;
+    b.Add("ten", std::string(10, 'x')).Add("zero", "").Add("five", "12345");
+    b.Records[0].StoredOffset = -7;
+    b.Records[1].StoredOffset = 0x7FFFFFFF;
+    b.Records[2].StoredOffset = 3;
+    LoadedPak loaded(b.Bytes());
+    ASSERT_EQ(loaded.pak.GetNumEntries(), 3);
+    EXPECT_EQ(loaded.pak.GetDataStart(), 1180);
+    EXPECT_EQ(loaded.pak.Find("ten")->Offset, 1180);
+    EXPECT_EQ(loaded.pak.Find("zero")->Offset, 1190);
+    EXPECT_EQ(loaded.pak.Find("five")->Offset, 1190);
+
+    // A client reads an entry with its own seek and read on the shared stream.
+    FILE* handle = loaded.pak.GetHandle();
+    ASSERT_NE(handle, nullptr);
+    char data[5];
+    ASSERT_EQ(fseek(handle, loaded.pak.Find("five")->Offset, SEEK_SET), 0);
+    ASSERT_EQ(fread(data, 1, 5, handle), 5u);
+    EXPECT_EQ(std::string(data, 5), "12345");
+}
+
+TEST(GPakFileLoad, EmptyFileAndZeroCountAreEmptyArchives) {
+    for (const std::string& bytes : {std::string(), std::string("\0\0\0\0", 4)}) {
+        TestSupport::LogCapture log;
+        LoadedPak loaded(bytes);
+        EXPECT_EQ(loaded.pak.GetNumEntries(), 0);
+        EXPECT_EQ(loaded.pak.GetDataStart(), 4);
+        EXPECT_NE(loaded.pak.GetHandle(), nullptr);
+        EXPECT_TRUE(log.Messages().empty());
+    }
+}
+
+TEST(GPakFileLoad, MissingArchiveLogsOnceAndStaysEmpty) {
+    TestSupport::LogCapture log;
+    TempDir dir;
+    GPakFile pak;
+    pak.Load(dir / "missing.pak");
+    EXPECT_EQ(pak.GetNumEntries(), 0);
+    EXPECT_EQ(pak.GetHandle(), nullptr);
+    ASSERT_EQ(log.Messages().size(), 1u);
+    EXPECT_EQ(log.Messages()[0], "Failed to open pak file: [" + (dir / "missing.pak") + "]");
+
+    pak.ExtractAll((dir / "out") + "/");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out"));
+}
+
+TEST(GPakFileFind, MatchesWholeNamesByteForByteAndPrefersTheFirst) {
+    PakBuilder b;
+    b.Add("a.txt", "first").Add("A.TXT", "upper").Add("a.txt", "second").Add("dir/b", "b");
+    LoadedPak loaded(b.Bytes());
+    GPakFile& pak = loaded.pak;
+    ASSERT_NE(pak.Find("a.txt"), nullptr);
+    EXPECT_EQ(pak.Find("a.txt")->Size, 5u);  // the earlier of the two
+    EXPECT_EQ(pak.Find("A.TXT")->Size, 5u);
+    EXPECT_EQ(pak.Find("A.TXT")->Offset, pak.Find("a.txt")->Offset + 5);
+    EXPECT_EQ(pak.Find("a.tx"), nullptr);
+    EXPECT_EQ(pak.Find("a.txt "), nullptr);
+    EXPECT_EQ(pak.Find("dir\\b"), nullptr);  // no separator normalisation
+    EXPECT_NE(pak.Find("dir/b"), nullptr);
+    EXPECT_EQ(pak.Find(""), nullptr);
+}
+
+class GPakFileExtract : public ::testing::Test {
+protected:
+    std::string Extract(const std::string& bytes, const std::string& folderName = "out/") {
+        WriteFile(dir.Path() / "test.pak", bytes);
+        GPakFile pak;
+        pak.Load(dir / "test.pak");
+        pak.ExtractAll(dir / folderName);
+        return dir / folderName;
+    }
+    TempDir dir;
+};
+
+TEST_F(GPakFileExtract, WritesEveryEntryIntoNestedFoldersWithEitherSeparator) {
+    PakBuilder b;
+    b.Add("top.txt", "top")
+        .Add("a/b/c.txt", "abc")
+        .Add("x\\y\\z.txt", "xyz")
+        .Add("m\\n/o.bin", std::string("\0\1\2", 3));
+    b.Add("empty.dat", "");
+    const std::string out = Extract(b.Bytes());
+    EXPECT_EQ(
+        TestSupport::ListTree(out),
+        (std::vector<std::string>{"a/b/c.txt", "empty.dat", "m/n/o.bin", "top.txt", "x/y/z.txt"}));
+    EXPECT_EQ(ReadFile(out + "a/b/c.txt"), "abc");
+    EXPECT_EQ(ReadFile(out + "x/y/z.txt"), "xyz");
+    EXPECT_EQ(ReadFile(out + "m/n/o.bin"), std::string("\0\1\2", 3));
+    EXPECT_EQ(ReadFile(out + "empty.dat"), "");
+}
+
+TEST_F(GPakFileExtract, SecondOfTwoEqualNamesOverwritesTheFirstAndOldFilesAreReplaced) {
+    WriteFile(dir.Path() / "out" / "same.txt", "an older and longer file");
+    PakBuilder b;
+    b.Add("same.txt", "one").Add("same.txt", "two");
+    const std::string out = Extract(b.Bytes());
+    EXPECT_EQ(ReadFile(out + "same.txt"), "two");
+}
+
+TEST_F(GPakFileExtract, FolderWithoutTrailingSeparatorIsJoinedDirectly) {
+    PakBuilder b;
+    b.Add("a.txt", "abc");
+    WriteFile(dir.Path() / "test.pak", b.Bytes());
+    GPakFile pak;
+    pak.Load(dir / "test.pak");
+    pak.ExtractAll(dir / "out");
+    EXPECT_EQ(ReadFile(dir.Path() / "outa.txt"), "abc");
+    // Extraction closes the stream; the table stays for lookups.
+    EXPECT_EQ(pak.GetHandle(), nullptr);
+    EXPECT_NE(pak.Find("a.txt"), nullptr);
+}
+
+TEST_F(GPakFileExtract, SkipsNamesThatLeaveTheTarget) {
+    TestSupport::LogCapture log;
+    PakBuilder b;
+    for (const char* name :
+         {"../escape.txt", "a/../../escape2.txt", "..\\escape3.txt", "/abs.txt", "\\abs2.txt",
+          "C:evil.txt", "c:\\evil2.txt", "", "folder/", "folder\\", "ok/..", ".."}) {
+        b.Add(name, "bad");
+    }
+    b.Add("good/..hidden/fine.txt", "good");  // ".." only as a whole component is refused
+    const std::string out = Extract(b.Bytes(), "sub/out/");
+    EXPECT_EQ(TestSupport::ListTree(dir.Path()),
+              (std::vector<std::string>{"sub/out/good/..hidden/fine.txt", "test.pak"}));
+    EXPECT_EQ(log.Messages().size(), 12u);
+    for (const std::string& message : log.Messages()) {
+        EXPECT_EQ(message.rfind("Skipped pak entry ", 0), 0u) << message;
+    }
+}
+
+TEST_F(GPakFileExtract, DamagedCountsLeaveAnEmptyArchive) {
+    PakBuilder base;
+    base.Add("a.txt", "abc");
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    std::vector<Case> cases;
+    PakBuilder negative = base;
+    negative.CountOverride = 0xFFFFFFFF;
+    cases.push_back({"negative", negative.Bytes()});
+    PakBuilder huge = base;
+    huge.CountOverride = 0x7FFFFFFF;
+    cases.push_back({"larger than the file", huge.Bytes()});
+    PakBuilder two = base;
+    two.CountOverride = 2;  // the second record would run into the data
+    cases.push_back({"table cut short", two.Bytes()});
+    cases.push_back({"count cut short", std::string("\x01\x00", 2)});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestSupport::LogCapture log;
+        TempDir local;
+        WriteFile(local.Path() / "test.pak", c.bytes);
+        GPakFile pak;
+        pak.Load(local / "test.pak");
+        EXPECT_EQ(pak.GetNumEntries(), 0);
+        EXPECT_EQ(pak.Find("a.txt"), nullptr);
+        pak.ExtractAll(local / "out/");
+        EXPECT_FALSE(std::filesystem::exists(local.Path() / "out"));
+        ASSERT_EQ(log.Messages().size(), 1u);
+        EXPECT_EQ(log.Messages()[0].rfind("Damaged pak file [", 0), 0u) << log.Messages()[0];
+    }
+}
+
+TEST_F(GPakFileExtract, SkipsDamagedEntriesAndKeepsTheRest) {
+    TestSupport::LogCapture log;
+    PakBuilder b;
+    b.Add("before.txt", "before");
+    b.Add(std::string(128, 'n'), "unterminated name");
+    b.Records.back().SourcePath = "fine";
+    b.Add("badsource.txt", "unterminated source");
+    b.Records.back().SourcePath = std::string(256, 's');
+    b.Add("after.txt", "after");
+    b.Add("truncated.txt", "0123456789");
+    std::string bytes = b.Bytes();
+    bytes.resize(bytes.size() - 4);  // the last entry's data runs past the end
+
+    const std::string out = Extract(bytes);
+    EXPECT_EQ(TestSupport::ListTree(out), (std::vector<std::string>{"after.txt", "before.txt"}));
+    EXPECT_EQ(ReadFile(out + "after.txt"), "after");
+    ASSERT_EQ(log.Messages().size(), 3u);
+    EXPECT_NE(log.Messages()[0].find("name is not terminated"), std::string::npos);
+    EXPECT_NE(log.Messages()[1].find("source path is not terminated"), std::string::npos);
+    EXPECT_NE(log.Messages()[2].find("past the end of the archive"), std::string::npos);
+}
+
+TEST_F(GPakFileExtract, SkipsEntriesWhoseOffsetPassesTwoGigabytes) {
+    TestSupport::LogCapture log;
+    PakBuilder b;
+    b.Add("huge.bin", "");
+    b.Records.back().SizeOverride = 0x80000000u;  // claims 2 GiB
+    b.Add("after.bin", "x");
+    const std::string out = Extract(b.Bytes());
+    EXPECT_TRUE(TestSupport::ListTree(out).empty());
+    ASSERT_EQ(log.Messages().size(), 2u);
+    EXPECT_NE(log.Messages()[0].find("past 2 GiB"), std::string::npos);
+    EXPECT_NE(log.Messages()[1].find("past 2 GiB"), std::string::npos);
+}
+
+TEST_F(GPakFileExtract, AnEntryBlockedByAFileIsSkippedAndTheRunGoesOn) {
+    PakBuilder b;
+    b.Add("a", "plain file").Add("a/b.txt", "needs a folder named a").Add("c.txt", "c");
+    const std::string out = Extract(b.Bytes());
+    EXPECT_EQ(TestSupport::ListTree(out), (std::vector<std::string>{"a", "c.txt"}));
+}
