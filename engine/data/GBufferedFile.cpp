@@ -17,6 +17,7 @@ void GBufferedFile::Release() {
     Position = 0;
     DataSize = 0;
     AtEnd = false;
+    LineCut = false;
     FilePath.clear();
 }
 
@@ -81,6 +82,7 @@ bool GBufferedFile::Load(std::string path) {
 }
 
 void GBufferedFile::ReadLine(char* buffer, int capacity) {
+    LineCut = false;
     if (DataSize <= 0 || AtEnd) return;
 
     // Without room for one character of text a line is skipped whole, so callers that read
@@ -100,7 +102,10 @@ void GBufferedFile::ReadLine(char* buffer, int capacity) {
             Position += 2;
             break;
         }
-        if (canSplit && length == room) break;  // the rest comes with the next call
+        if (canSplit && length == room) {
+            LineCut = true;  // the rest comes with the next call
+            break;
+        }
         if (canSplit) buffer[length] = c;
         length++;
         Cursor++;
@@ -113,6 +118,7 @@ void GBufferedFile::ReadLine(char* buffer, int capacity) {
 void GBufferedFile::Rewind() {
     Cursor = Data;
     Position = 0;
+    LineCut = false;
     // An empty or failed file stays at its end; otherwise a reader looping until the end of a
     // rewound empty file would never get there.
     AtEnd = DataSize <= 0;

@@ -25,6 +25,8 @@ public:
     // At most capacity - 1 bytes are stored; the rest of a longer line comes with the next
     // calls. At the end of the data the buffer is left untouched.
     void ReadLine(char* buffer, int capacity);
+    // True when the last ReadLine stopped for lack of room before the line's end.
+    bool IsLineCut() const { return LineCut; }
     // Back to the first byte; an empty file stays at its end.
     void Rewind();
 
@@ -44,6 +46,7 @@ private:
     bool AtEnd = false;
     std::string FilePath;
     FILE* FileHandle = nullptr;
+    bool LineCut = false;
 };
 
 class GBufferedFileManager {
