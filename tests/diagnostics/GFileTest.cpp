@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "diagnostics/GFile.h"
+#include "platform/Platform.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using TestSupport::LogCapture;
+using TestSupport::ReadFile;
+using TestSupport::TempDir;
+using TestSupport::WriteFile;
+
+namespace {
+
+void MakeReadOnly(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+std::string Reason(uint32_t code) {
+    std::string text = Platform::ErrorMessage(code);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+TEST(GFile, ExistsAndGetSize_TellFilesFromFoldersAndMissingPaths) {
+    TempDir dir;
+    WriteFile(dir.Path() / "five.bin", "12345");
+    WriteFile(dir.Path() / "empty.bin", "");
+    fs::create_directory(dir.Path() / "folder");
+
+    EXPECT_TRUE(GFile::Exists(dir / "five.bin"));
+    EXPECT_FALSE(GFile::Exists(dir / "folder"));
+    EXPECT_FALSE(GFile::Exists(dir / "missing"));
+
+    EXPECT_EQ(GFile::GetSize(dir / "five.bin"), 5u);
+    EXPECT_EQ(GFile::GetSize(dir / "empty.bin"), 0u);
+    EXPECT_EQ(GFile::GetSize(dir / "missing"), 0xFFFFFFFFu);
+}
+
+TEST(GFile, OpenAndCopy_AcceptBackslashesAndReplaceTheTarget) {
+    TempDir dir;
+    WriteFile(dir.Path() / "sub/source.txt", "new bytes");
+    WriteFile(dir.Path() / "target.txt", "old");
+    TestSupport::CwdGuard cwd(dir.Path());
+
+    EXPECT_TRUE(GFile::Copy("sub\\source.txt", "target.txt"));
+    EXPECT_EQ(ReadFile(dir.Path() / "target.txt"), "new bytes");
+    EXPECT_FALSE(GFile::Copy("sub\\missing.txt", "target.txt"));
+    EXPECT_EQ(ReadFile(dir.Path() / "target.txt"), "new bytes");
+
+    FILE* stream = GFile::Open("sub\\source.txt", "rb");
+    ASSERT_NE(stream, nullptr);
+    fclose(stream);
+    EXPECT_EQ(GFile::Open("sub\\missing.txt", "rb"), nullptr);
+}
+
+TEST(GFile, Delete_RemovesAFileSilently) {
+    LogCapture log;
+    TempDir dir;
+    WriteFile(dir.Path() / "a.txt", "a");
+    EXPECT_TRUE(GFile::Delete(dir / "a.txt"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "a.txt"));
+    EXPECT_TRUE(log.Messages().empty());
+}
+
+TEST(GFile, Delete_MissingFileLogsTheSystemReason) {
+    LogCapture log;
+    TempDir dir;
+    const std::string path = dir / "missing.txt";
+    EXPECT_FALSE(GFile::Delete(path));
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{"Error deleting file [" + path + "] -> " +
+                                                       Reason(Platform::kErrorFileNotFound)});
+}
+
+TEST(GFile, Delete_KeepsAReadOnlyFile) {
+    LogCapture log;
+    TempDir dir;
+    const std::string path = dir / "locked.txt";
+    WriteFile(path, "keep");
+    MakeReadOnly(path);
+    EXPECT_FALSE(GFile::Delete(path));
+    EXPECT_EQ(ReadFile(path), "keep");
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"GFile::Delete read only",
+                                                        "Error deleting file [" + path + "] -> " +
+                                                            Reason(Platform::kErrorAccessDenied)}));
+}
+
+TEST(GFile, DeleteFolderTree_RemovesEverythingBelow) {
+    LogCapture log;
+    TempDir dir;
+    WriteFile(dir.Path() / "t/a.txt", "");
+    WriteFile(dir.Path() / "t/sub/b.txt", "");
+    WriteFile(dir.Path() / "t/sub/deeper/c.txt", "");
+    fs::create_directories(dir.Path() / "t/empty");
+    EXPECT_TRUE(GFile::DeleteFolderTree(dir / "t"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "t"));
+    EXPECT_TRUE(log.Messages().empty());
+}
+
+TEST(GFile, DeleteFolderTree_MissingFolderIsNoError) {
+    LogCapture log;
+    TempDir dir;
+    EXPECT_TRUE(GFile::DeleteFolderTree(dir / "missing"));
+    EXPECT_TRUE(log.Messages().empty());
+}
+
+// Whatever keeps the folder alive, the caller is told it is still there.
+TEST(GFile, DeleteFolderTree_FailsWhileTheFolderRemains) {
+    {
+        LogCapture log;
+        TempDir dir;
+        WriteFile(dir.Path() / "t/.keep", "");
+        WriteFile(dir.Path() / "t/a.txt", "");
+        EXPECT_FALSE(GFile::DeleteFolderTree(dir / "t"));
+        EXPECT_TRUE(fs::exists(dir.Path() / "t/.keep"));
+        EXPECT_FALSE(fs::exists(dir.Path() / "t/a.txt"));
+        EXPECT_EQ(log.Messages(), std::vector<std::string>{"Error removing " + dir / "t"});
+    }
+    {
+        LogCapture log;
+        TempDir dir;
+        WriteFile(dir.Path() / "t/sub/locked.txt", "");
+        MakeReadOnly(dir.Path() / "t/sub/locked.txt");
+        EXPECT_FALSE(GFile::DeleteFolderTree(dir / "t"));
+        EXPECT_TRUE(fs::exists(dir.Path() / "t/sub/locked.txt"));
+        const std::vector<std::string> messages = log.Messages();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), "Error removing " + dir / "t");
+    }
+    {
+        LogCapture log;
+        TempDir dir;
+        WriteFile(dir.Path() / "t/locked.txt", "");
+        WriteFile(dir.Path() / "t/sub/other.txt", "");
+        MakeReadOnly(dir.Path() / "t/locked.txt");
+        EXPECT_FALSE(GFile::DeleteFolderTree(dir / "t"));
+        EXPECT_TRUE(fs::exists(dir.Path() / "t/locked.txt"));
+        EXPECT_EQ(log.Messages(),
+                  std::vector<std::string>{"Error deleting " + dir / "t/locked.txt"});
+    }
+}
+
+TEST(GFile, DeleteFolderTree_RemovesALinkButNotWhatItPointsTo) {
+    TempDir dir;
+    WriteFile(dir.Path() / "outside/precious.txt", "keep");
+    WriteFile(dir.Path() / "t/a.txt", "");
+    fs::create_directory_symlink(dir.Path() / "outside", dir.Path() / "t/link");
+    EXPECT_TRUE(GFile::DeleteFolderTree(dir / "t"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "t"));
+    EXPECT_EQ(ReadFile(dir.Path() / "outside/precious.txt"), "keep");
+}
+
+TEST(GFile, DeleteFilesInFolder_DeletesFilesBelowAndKeepsFolders) {
+    TempDir dir;
+    WriteFile(dir.Path() / "t/a.txt", "");
+    WriteFile(dir.Path() / "t/sub/b.txt", "");
+    WriteFile(dir.Path() / "t/.keep", "");
+    GFile::DeleteFilesInFolder(dir / "t/");
+    EXPECT_EQ(TestSupport::ListTree(dir.Path() / "t"), std::vector<std::string>{".keep"});
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "t/sub"));
+}
+
+TEST(GFile, MakeUniqueName_SkipsTakenFilesButNotFolders) {
+    TempDir dir;
+    TestSupport::CwdGuard cwd(dir.Path());
+    EXPECT_EQ(GFile::MakeUniqueName("shot", "bmp"), "shot.bmp");
+    WriteFile(dir.Path() / "shot.bmp", "");
+    WriteFile(dir.Path() / "shot(1).bmp", "");
+    EXPECT_EQ(GFile::MakeUniqueName("shot", "bmp"), "shot(2).bmp");
+    for (int n = 2; n <= 9; ++n)
+        WriteFile(dir.Path() / ("shot(" + std::to_string(n) + ").bmp"), "");
+    EXPECT_EQ(GFile::MakeUniqueName("shot", "bmp"), "shot(10).bmp");
+    fs::create_directory(dir.Path() / "pic.png");
+    EXPECT_EQ(GFile::MakeUniqueName("pic", "png"), "pic.png");
+}
+
+struct ExtensionCase {
+    const char* Name;
+    const char* Extension;
+    const char* Expected;
+};
+
+class EnsureExtension : public ::testing::TestWithParam<ExtensionCase> {};
+
+TEST_P(EnsureExtension, AppendsUnlessTheNameAlreadyEndsInIt) {
+    const ExtensionCase& c = GetParam();
+    EXPECT_EQ(GFile::EnsureExtension(c.Name, c.Extension), c.Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(GFile, EnsureExtension,
+                         ::testing::Values(ExtensionCase{"a.png", ".png", "a.png"},
+                                           ExtensionCase{"a.PNG", ".png", "a.PNG.png"},
+                                           ExtensionCase{".png", ".png", ".png.png"},
+                                           ExtensionCase{"a", ".png", "a.png"},
+                                           ExtensionCase{"", ".png", ".png"},
+                                           ExtensionCase{"b.jpeg", ".jpeg", "b.jpeg"}));
+
+TEST(GFile, GetExeFolder_IsTheFolderOfThisProgram) {
+    const fs::path exe = fs::read_symlink("/proc/self/exe");
+    EXPECT_EQ(GFile::GetExeFolder(), exe.parent_path().string());
+}

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "misc/Random.h"
+#include "pak/GFileList.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using TestSupport::TempDir;
+using TestSupport::WriteFile;
+
+namespace {
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// data/a.txt, data/.hidden, data/.svn/x.txt, data/sub/b.txt, data/sub/deeper/c.txt
+void MakeTree(const TempDir& dir) {
+    WriteFile(dir.Path() / "data/a.txt", "a");
+    WriteFile(dir.Path() / "data/.hidden", "h");
+    WriteFile(dir.Path() / "data/.svn/x.txt", "x");
+    WriteFile(dir.Path() / "data/sub/b.txt", "b");
+    WriteFile(dir.Path() / "data/sub/deeper/c.txt", "c");
+}
+
+}  // namespace
+
+TEST(GFileList, AddFiles_WalksSubFoldersAndSkipsDotNames) {
+    TempDir dir;
+    MakeTree(dir);
+    const std::string root = dir / "data";
+    GFileList list;
+    list.AddFiles(root + "/*.*");
+    EXPECT_EQ(Sorted(list.Files), (std::vector<std::string>{root + "/a.txt", root + "/sub/b.txt",
+                                                            root + "/sub/deeper/c.txt"}));
+
+    // Depth first: the files of sub come together, where sub was met.
+    const auto b = std::find(list.Files.begin(), list.Files.end(), root + "/sub/b.txt");
+    const auto c = std::find(list.Files.begin(), list.Files.end(), root + "/sub/deeper/c.txt");
+    EXPECT_EQ(std::abs(b - c), 1);
+}
+
+TEST(GFileList, AddFiles_KeepsTheCallersSeparatorOnlyForTheFirstLevel) {
+    TempDir dir;
+    MakeTree(dir);
+    TestSupport::CwdGuard cwd(dir.Path());
+    GFileList list;
+    list.AddFiles("data\\*.*");
+    EXPECT_EQ(Sorted(list.Files), (std::vector<std::string>{"data\\a.txt", "data\\sub/b.txt",
+                                                            "data\\sub/deeper/c.txt"}));
+}
+
+TEST(GFileList, AddFiles_WithoutSeparatorWalksTheWorkingFolder) {
+    TempDir dir;
+    MakeTree(dir);
+    TestSupport::CwdGuard cwd(dir.Path() / "data");
+    GFileList list;
+    list.AddFiles("*.*");
+    EXPECT_EQ(Sorted(list.Files),
+              (std::vector<std::string>{"a.txt", "sub/b.txt", "sub/deeper/c.txt"}));
+}
+
+TEST(GFileList, AddFiles_EntersOnlySubFoldersThatMatchThePattern) {
+    TempDir dir;
+    WriteFile(dir.Path() / "gfx/top.png", "");
+    WriteFile(dir.Path() / "gfx/notes.txt", "");
+    WriteFile(dir.Path() / "gfx/icons/icon.png", "");
+    WriteFile(dir.Path() / "gfx/set.png/inner.png", "");
+    GFileList list;
+    list.AddFiles(dir / "gfx/*.png");
+    EXPECT_EQ(Sorted(list.Files),
+              (std::vector<std::string>{dir / "gfx/set.png/inner.png", dir / "gfx/top.png"}));
+}
+
+TEST(GFileList, AddFiles_MissingFolderOrNoMatchLeavesTheListAlone) {
+    TempDir dir;
+    WriteFile(dir.Path() / "only.txt", "");
+    GFileList list;
+    list.Files.push_back("earlier");
+    list.AddFiles(dir / "missing/*.*");
+    list.AddFiles(dir / "*.png");
+    EXPECT_EQ(list.Files, std::vector<std::string>{"earlier"});
+}
+
+// A file k levels down used to be listed k + 1 times when the pattern matched folder names.
+TEST(GFileList, AddFolderTree_ListsEveryMatchingFileOnce) {
+    TempDir dir;
+    WriteFile(dir.Path() / "t/a.png", "");
+    WriteFile(dir.Path() / "t/.hidden.png", "");
+    WriteFile(dir.Path() / "t/readme.txt", "");
+    WriteFile(dir.Path() / "t/icons/b.png", "");
+    WriteFile(dir.Path() / "t/icons/deep/c.png", "");
+    WriteFile(dir.Path() / "t/set.png/d.png", "");
+    WriteFile(dir.Path() / "t/set.png/plain/e.png", "");
+    WriteFile(dir.Path() / "t/set.png/x.png/f.png", "");
+    WriteFile(dir.Path() / "t/.git/g.png", "");
+    const std::string t = dir / "t";
+    const std::vector<std::string> expected{
+        t + "/a.png",         t + "/icons/b.png",         t + "/icons/deep/c.png",
+        t + "/set.png/d.png", t + "/set.png/plain/e.png", t + "/set.png/x.png/f.png"};
+
+    for (const char* pattern : {"*.png", "*.*"}) {
+        GFileList list;
+        list.AddFolderTree(t, pattern);
+        std::vector<std::string> files = list.Files;
+        if (std::string(pattern) == "*.*") {
+            files.erase(std::remove(files.begin(), files.end(), t + "/readme.txt"), files.end());
+        }
+        EXPECT_EQ(Sorted(files), expected) << pattern;
+    }
+}
+
+TEST(GFileList, RootRecording) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/gfx/a.txt", "");
+    WriteFile(dir.Path() / "data/gfx/ui/b.txt", "");
+    WriteFile(dir.Path() / "data/gfx/fx/c.txt", "");
+    WriteFile(dir.Path() / "data/gfx/.cache/d.txt", "");
+    TestSupport::CwdGuard cwd(dir.Path());
+
+    GFileList bare;
+    bare.AddFolders("data/gfx/*.*");
+    EXPECT_EQ(Sorted(bare.Files), (std::vector<std::string>{"fx", "ui"}));
+    EXPECT_EQ(bare.GetRoot(), "");
+
+    GFileList rooted;
+    rooted.SetKeepRoot();
+    rooted.AddFiles("data/gfx/*.*");
+    EXPECT_EQ(rooted.GetRoot(), "data/gfx/");
+    rooted.Clear();
+    EXPECT_EQ(rooted.Count(), 0u);
+    EXPECT_EQ(rooted.GetRoot(), "data/gfx/");
+    rooted.AddFolders("data/gfx/*.*");
+    EXPECT_EQ(rooted.GetRoot(), "data/gfx/");
+    EXPECT_EQ(Sorted(rooted.Files), (std::vector<std::string>{"data/gfx/fx", "data/gfx/ui"}));
+}
+
+TEST(GFileList, GetRandomFile_FollowsTheEngineGenerator) {
+    GFileList list;
+    EXPECT_EQ(list.GetRandomFile(), "");
+    for (const char* name : {"a", "b", "c", "d", "e"}) list.Files.push_back(name);
+
+    SeedRand(1234);
+    std::vector<std::string> first;
+    for (int i = 0; i < 20; ++i) first.push_back(list.GetRandomFile());
+    SeedRand(1234);
+    std::vector<std::string> second;
+    for (int i = 0; i < 20; ++i) second.push_back(list.GetRandomFile());
+    EXPECT_EQ(first, second);
+    EXPECT_GT(std::set<std::string>(first.begin(), first.end()).size(), 1u);
+}

@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "pak/GPakFile.h"
+#include "platform/Platform.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using TestSupport::LogCapture;
+using TestSupport::ReadFile;
+using TestSupport::TempDir;
+using TestSupport::WriteFile;
+
+namespace {
+
+// Every entry of an archive read back through the reading side: name -> bytes.
+std::map<std::string, std::string> ReadBack(const std::string& archive) {
+    GPakFile pak;
+    pak.Load(archive);
+    std::map<std::string, std::string> entries;
+    for (int32_t i = 0; i < pak.GetNumEntries(); ++i) {
+        const GPakEntry& entry = pak.GetEntries()[i];
+        EXPECT_TRUE(pak.IsEntryUsable(i)) << entry.Name;
+        std::string data(entry.Size, '\0');
+        fseek(pak.GetHandle(), entry.Offset, SEEK_SET);
+        if (entry.Size) {
+            EXPECT_EQ(fread(&data[0], 1, entry.Size, pak.GetHandle()), entry.Size);
+        }
+        entries[entry.Name] = data;
+    }
+    return entries;
+}
+
+bool Mentions(const std::vector<std::string>& messages, const std::string& text) {
+    for (const std::string& m : messages) {
+        if (m.find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
+const std::string kBinary("\0\x01\xff\r\n\x1a tail", 11);
+
+}  // namespace
+
+struct NameModeCase {
+    int Prefixed;
+    const char* SearchPath;
+    std::map<std::string, std::string> Expected;
+};
+
+class CreateRoundTrip : public ::testing::TestWithParam<NameModeCase> {};
+
+TEST_P(CreateRoundTrip, StoresEveryFileByteForByteUnderItsName) {
+    const NameModeCase& c = GetParam();
+    TempDir dir;
+    WriteFile(dir.Path() / "data/a.txt", "alpha");
+    WriteFile(dir.Path() / "data/sub/B.bin", kBinary);
+    WriteFile(dir.Path() / "data/sub/deeper/empty", "");
+    WriteFile(dir.Path() / "data/.hidden", "never");
+    TestSupport::CwdGuard cwd(dir.Path());
+
+    GPakFile pak;
+    pak.Create(c.SearchPath, "out.pak", c.Prefixed, "gfx");
+    EXPECT_EQ(ReadBack("out.pak"), c.Expected);
+
+    // The object holds exactly the table that went to disk.
+    GPakFile loaded;
+    loaded.Load("out.pak");
+    ASSERT_EQ(pak.GetNumEntries(), loaded.GetNumEntries());
+    const size_t tableBytes = GPakFile::kRecordSize * static_cast<size_t>(pak.GetNumEntries());
+    EXPECT_EQ(memcmp(pak.GetEntries(), loaded.GetEntries(), tableBytes), 0);
+    int64_t total = 4 + static_cast<int64_t>(tableBytes);
+    for (const auto& entry : c.Expected) total += static_cast<int64_t>(entry.second.size());
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size("out.pak")), total);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GPakFile, CreateRoundTrip,
+    ::testing::Values(
+        NameModeCase{0, "data/*.*", {{"a.txt", "alpha"}, {"B.bin", kBinary}, {"empty", ""}}},
+        NameModeCase{
+            1,
+            "data/*.*",
+            {{"gfx/a.txt", "alpha"}, {"gfx/sub/B.bin", kBinary}, {"gfx/sub/deeper/empty", ""}}},
+        NameModeCase{
+            1,
+            "./data\\*.*",
+            {{"gfx/a.txt", "alpha"}, {"gfx/sub/B.bin", kBinary}, {"gfx/sub/deeper/empty", ""}}}));
+
+TEST(GPakFileCreate, WritesTheDocumentedLayout) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/a.txt", "abc");
+    GPakFile pak;
+    pak.Create(dir / "data/*.*", dir / "one.pak", 0, "");
+    const std::string bytes = ReadFile(dir.Path() / "one.pak");
+    ASSERT_EQ(bytes.size(), 399u);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(bytes.substr(4, 256),
+              (dir / "data/a.txt") + std::string(256 - (dir / "data/a.txt").size(), '\0'));
+    EXPECT_EQ(bytes.substr(260, 128), "a.txt" + std::string(123, '\0'));
+    EXPECT_EQ(bytes.substr(388, 8), std::string("\x8c\x01\0\0\x03\0\0\0", 8));
+    EXPECT_EQ(bytes.substr(396), "abc");
+
+    fs::create_directory(dir.Path() / "nothing");
+    pak.Create(dir / "nothing/*.*", dir / "empty.pak", 0, "");
+    EXPECT_EQ(ReadFile(dir.Path() / "empty.pak"), std::string(4, '\0'));
+    EXPECT_EQ(pak.GetNumEntries(), 0);
+}
+
+// A name that does not fit its field is left out, never cut into a name that may collide.
+TEST(GPakFileCreate, SkipsFilesWhoseNamesDoNotFit) {
+    TempDir dir;
+    TestSupport::CwdGuard cwd(dir.Path());
+    const std::string fits(125, 'f');     // "p/" + 125 = 127 bytes
+    const std::string tooLong(126, 'l');  // 128 bytes
+    WriteFile(dir.Path() / "d" / fits, "1");
+    WriteFile(dir.Path() / "d" / tooLong, "2");
+    // Source paths: "d/" + 100 + "/" + 100 + "/" + name.
+    const std::string level(100, 'x');
+    WriteFile(dir.Path() / "d" / level / level / std::string(51, 'p'), "3");  // 255 bytes
+    WriteFile(dir.Path() / "d" / level / level / std::string(52, 'q'), "4");  // 256 bytes
+
+    LogCapture log;
+    GPakFile pak;
+    pak.Create("d/*.*", "named.pak", 1, "p");
+    EXPECT_EQ(ReadBack("named.pak"), (std::map<std::string, std::string>{{"p/" + fits, "1"}}));
+
+    pak.Create("d/*.*", "flat.pak", 0, "");
+    const std::map<std::string, std::string> flat = ReadBack("flat.pak");
+    EXPECT_EQ(flat, (std::map<std::string, std::string>{
+                        {fits, "1"}, {tooLong, "2"}, {std::string(51, 'p'), "3"}}));
+    const std::vector<std::string> messages = log.Messages();
+    EXPECT_TRUE(Mentions(messages, "d/" + tooLong + "]"));
+    EXPECT_TRUE(Mentions(messages, std::string(52, 'q') + "]"));
+}
+
+TEST(GPakFileCreate, NeverPacksTheArchiveIntoItself) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/a.txt", "a");
+    TestSupport::CwdGuard cwd(dir.Path());
+    GPakFile pak;
+    pak.Create("data/*.*", "data/self.pak", 0, "");
+    pak.Create("./data/*.*", "data/../data/self.pak", 0, "");
+    EXPECT_EQ(ReadBack("data/self.pak"), (std::map<std::string, std::string>{{"a.txt", "a"}}));
+    // No temporary file is left behind either.
+    EXPECT_EQ(TestSupport::ListTree(dir.Path()),
+              (std::vector<std::string>{"data/a.txt", "data/self.pak"}));
+}
+
+TEST(GPakFileCreate, FailureKeepsTheOldArchiveAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/a.txt", "a");
+    fs::create_directory(dir.Path() / "taken");
+    WriteFile(dir.Path() / "taken/inside", "x");
+
+    LogCapture log;
+    GPakFile pak;
+    // A folder stands where the archive should go.
+    pak.Create(dir / "data/*.*", dir / "taken", 0, "");
+    EXPECT_EQ(ReadFile(dir.Path() / "taken/inside"), "x");
+    // The archive's folder does not exist.
+    pak.Create(dir / "data/*.*", dir / "missing/out.pak", 0, "");
+    EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
+
+    EXPECT_EQ(log.Messages(),
+              (std::vector<std::string>{"Failed to create pak file", "Failed to create pak file"}));
+    EXPECT_EQ(TestSupport::ListTree(dir.Path()),
+              (std::vector<std::string>{"data/a.txt", "taken/inside"}));
+    // The object still describes what it meant to write.
+    ASSERT_EQ(pak.GetNumEntries(), 1);
+    EXPECT_STREQ(pak.GetEntries()[0].Name, "a.txt");
+}
+
+TEST(GPakFileCreate, ReleasesAnArchiveTheObjectHeldBefore) {
+    TempDir dir;
+    WriteFile(dir.Path() / "one/a.txt", "a");
+    WriteFile(dir.Path() / "one/b.txt", "b");
+    WriteFile(dir.Path() / "two/c.txt", "c");
+    GPakFile pak;
+    pak.Create(dir / "one/*.*", dir / "one.pak", 0, "");
+    pak.Load(dir / "one.pak");
+    ASSERT_EQ(pak.GetNumEntries(), 2);
+    ASSERT_NE(pak.GetHandle(), nullptr);
+
+    pak.Create(dir / "two/*.*", dir / "two.pak", 0, "");
+    EXPECT_EQ(pak.GetNumEntries(), 1);
+    EXPECT_EQ(pak.GetDataStart(), 4 + 392);
+    EXPECT_EQ(pak.GetHandle(), nullptr) << "a stream of the old archive would not match the table";
+    EXPECT_EQ(pak.Find("a.txt"), nullptr);
+    EXPECT_NE(pak.Find("c.txt"), nullptr);
+}
+
+// Sources that change between measuring and copying are left out, and the archive still
+// agrees with itself. The change is made from the debug log's output hook, which the first
+// pass triggers when it meets a file whose name is too long.
+enum class Change { Removed, Grown, Shrunk };
+
+class CreateWithChangingSources : public ::testing::TestWithParam<Change> {};
+
+TEST_P(CreateWithChangingSources, LeavesChangedFilesOut) {
+    TempDir dir;
+    for (int i = 0; i < 8; ++i) {
+        WriteFile(dir.Path() / "data" / ("v" + std::to_string(i)), "victim data");
+        WriteFile(dir.Path() / "data" / std::string(130, static_cast<char>('a' + i)), "long");
+    }
+    WriteFile(dir.Path() / "data/keep.txt", "stays");
+    // The walk lists a folder in the order the file system gives; learn it the same way.
+    std::set<std::string> measuredBefore;
+    for (const auto& entry : fs::directory_iterator(dir.Path() / "data")) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 100) break;
+        if (name[0] == 'v') measuredBefore.insert(name);
+    }
+    if (measuredBefore.empty()) GTEST_SKIP() << "no source listed before the first long name";
+
+    struct Context {
+        fs::path Folder;
+        Change What;
+        bool Done = false;
+    } context{dir.Path() / "data", GetParam()};
+    Platform::SetDebuggerSink(
+        [](const std::string& text, void* raw) {
+            Context& c = *static_cast<Context*>(raw);
+            if (c.Done || text.find("Not packing") == std::string::npos) return;
+            c.Done = true;
+            for (int i = 0; i < 8; ++i) {
+                const fs::path victim = c.Folder / ("v" + std::to_string(i));
+                if (c.What == Change::Removed) fs::remove(victim);
+                if (c.What == Change::Grown) TestSupport::WriteFile(victim, "victim data, longer");
+                if (c.What == Change::Shrunk) TestSupport::WriteFile(victim, "v");
+            }
+        },
+        &context);
+    LogCapture log;
+    GPakFile pak;
+    pak.Create(dir / "data/*.*", dir / "out.pak", 1, "p");
+    Platform::SetDebuggerSink(nullptr, nullptr);
+    ASSERT_TRUE(context.Done);
+
+    const std::map<std::string, std::string> entries = ReadBack(dir / "out.pak");
+    EXPECT_EQ(static_cast<int32_t>(entries.size()), pak.GetNumEntries());
+    EXPECT_EQ(entries.at("p/keep.txt"), "stays");
+    const std::vector<std::string> messages = log.Messages();
+    for (int i = 0; i < 8; ++i) {
+        const std::string name = "v" + std::to_string(i);
+        if (measuredBefore.count(name)) {
+            EXPECT_EQ(entries.count("p/" + name), 0u) << name;
+            EXPECT_TRUE(Mentions(messages, name + "]: it changed or vanished")) << name;
+        } else if (GetParam() == Change::Removed) {
+            EXPECT_EQ(entries.count("p/" + name), 0u) << name;
+        } else {
+            // Measured after the change: packed as it now is.
+            EXPECT_EQ(entries.at("p/" + name), ReadFile(dir.Path() / "data" / name)) << name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(GPakFile, CreateWithChangingSources,
+                         ::testing::Values(Change::Removed, Change::Grown, Change::Shrunk));
