@@ -70,8 +70,8 @@ struct Source {
     ImageCodec::Image Decoded;
 };
 
-// Reads the header (and with decode, the texels of an image file) into src.
-HRESULT ParseSource(const void* data, UINT size, bool decode, Source& src) {
+// Reads the file: a DDS file is laid out in place, any other image is decoded.
+HRESULT ParseSource(const void* data, UINT size, Source& src) {
     if (data == nullptr || size == 0) return D3DERR_INVALIDCALL;
     const auto* bytes = static_cast<const uint8_t*>(data);
     src.Bytes = bytes;
@@ -84,21 +84,12 @@ HRESULT ParseSource(const void* data, UINT size, bool decode, Source& src) {
         src.Format = D3DFORMAT(src.Dds.Format);
         return D3D_OK;
     }
-    int w = 0, h = 0;
-    bool alpha = false;
-    if (decode) {
-        if (!ImageCodec::Decode(bytes, size, src.Decoded)) return D3DXERR_INVALIDDATA;
-        w = src.Decoded.Width;
-        h = src.Decoded.Height;
-        alpha = src.Decoded.HasAlpha;
-        src.Kind = ImageCodec::Identify(bytes, size);
-    } else if (!ImageCodec::ReadInfo(bytes, size, w, h, alpha, src.Kind)) {
-        return D3DXERR_INVALIDDATA;
-    }
-    src.Width = UINT(w);
-    src.Height = UINT(h);
+    if (!ImageCodec::Decode(bytes, size, src.Decoded)) return D3DXERR_INVALIDDATA;
+    src.Kind = ImageCodec::Identify(bytes, size);
+    src.Width = UINT(src.Decoded.Width);
+    src.Height = UINT(src.Decoded.Height);
     src.Levels = 1;
-    src.Format = alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    src.Format = src.Decoded.HasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
     return D3D_OK;
 }
 
@@ -155,11 +146,14 @@ HRESULT WriteLevel(IDirect3DTexture9* texture, UINT level, D3DFORMAT format, UIN
 
 // Fills every level of a new texture from the source: the file's own levels where they fit
 // the texture, the rest made from the level above.
-HRESULT FillTexture(IDirect3DTexture9* texture, const Source& src, D3DFORMAT format,
-                    D3DXResample::Filter filter, DWORD mipFilterWord, D3DCOLOR colorKey) {
+HRESULT FillTexture(IDirect3DTexture9* texture, const Source& src, D3DXResample::Filter filter,
+                    DWORD mipFilterWord, D3DCOLOR colorKey) {
     D3DSURFACE_DESC desc;
     HRESULT hr = texture->GetLevelDesc(0, &desc);
     if (FAILED(hr)) return hr;
+    // Texels are written in the format the texture really has.
+    const D3DFORMAT format = desc.Format;
+    if (PixelFormats::BytesPerPixel(uint32_t(format)) == 0) return D3DERR_INVALIDCALL;
     const UINT levels = texture->GetLevelCount();
     const bool sameSize = desc.Width == src.Width && desc.Height == src.Height;
     const D3DXResample::Filter mipFilter = D3DXResample::FromFilterWord(mipFilterWord);
@@ -167,8 +161,11 @@ HRESULT FillTexture(IDirect3DTexture9* texture, const Source& src, D3DFORMAT for
     std::vector<uint32_t> argb;
     UINT w = 0, h = 0;
     for (UINT level = 0; level < levels; ++level) {
-        const UINT lw = desc.Width >> level ? desc.Width >> level : 1;
-        const UINT lh = desc.Height >> level ? desc.Height >> level : 1;
+        D3DSURFACE_DESC levelDesc;
+        hr = texture->GetLevelDesc(level, &levelDesc);
+        if (FAILED(hr)) return hr;
+        const UINT lw = levelDesc.Width;
+        const UINT lh = levelDesc.Height;
         const bool fromFile = src.Kind == ImageCodec::kDds && sameSize && level < src.Levels;
         const uint8_t* raw = nullptr;
         int rawPitch = 0;
@@ -269,7 +266,9 @@ HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDa
                                                 D3DXIMAGE_INFO* pSrcInfo) {
     if (pSrcInfo == nullptr) return D3DERR_INVALIDCALL;
     Source src;
-    const HRESULT hr = ParseSource(pSrcData, SrcDataSize, false, src);
+    // A full decode, so the alpha answer is the one a load would give (palettes with
+    // transparency are only known once the image is read).
+    const HRESULT hr = ParseSource(pSrcData, SrcDataSize, src);
     if (FAILED(hr)) return hr;
     FillInfo(src, pSrcInfo);
     return D3D_OK;
@@ -293,7 +292,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, co
     if (ppTexture != nullptr) *ppTexture = nullptr;
     if (pDevice == nullptr || ppTexture == nullptr) return D3DERR_INVALIDCALL;
     Source src;
-    HRESULT hr = ParseSource(pSrcData, SrcDataSize, true, src);
+    HRESULT hr = ParseSource(pSrcData, SrcDataSize, src);
     if (FAILED(hr)) return hr;
     FillInfo(src, pSrcInfo);
 
@@ -327,8 +326,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, co
     hr = pDevice->CreateTexture(w, h, levels, Usage, format, Pool, &texture, nullptr);
     if (FAILED(hr)) return hr;
     if (texture == nullptr) return D3DERR_INVALIDCALL;
-    hr = FillTexture(texture, src, format, D3DXResample::FromFilterWord(Filter), MipFilter,
-                     ColorKey);
+    hr = FillTexture(texture, src, D3DXResample::FromFilterWord(Filter), MipFilter, ColorKey);
     if (FAILED(hr)) {
         texture->Release();
         return hr;
