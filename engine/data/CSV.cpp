@@ -8,6 +8,19 @@
 
 #include "diagnostics/GDebugLog.h"
 
+void CSV::SetLine(const char* line, char separator) {
+    size_t length = line != nullptr ? strlen(line) : 0;
+    if (length >= static_cast<size_t>(INT32_MAX)) {
+        SetLine(std::string(line, length), separator);
+        return;
+    }
+    Line.assign(line != nullptr ? line : "", length);
+    BufferLen = static_cast<int32_t>(length);
+    if (Field.size() < length + 1) Field.resize(length + 1);
+    Pos = 0;
+    Separator = separator;
+}
+
 void CSV::SetLine(std::string line, char separator) {
     // Positions are 32-bit; a longer line is cut rather than misread.
     if (line.size() >= static_cast<size_t>(INT32_MAX)) {
@@ -33,27 +46,33 @@ size_t CSV::ReadField() {
         out[0] = '\0';
         return 0;
     }
-    const char* text = Line.data();
+    // The line's terminator sits at BufferLen and ends the last field.
+    const char* text = Line.c_str();
+    const int32_t end = BufferLen;
+    const char separator = Separator;
+    int32_t pos = Pos;
     bool inQuotes = false;
-    while (Pos <= BufferLen) {
-        char c = Pos < BufferLen ? text[Pos] : '\0';
-        if (!inQuotes) {
-            if (c == '"') {
-                inQuotes = true;
-            } else if (c == Separator || c == '\0') {
-                Pos++;
-                break;
-            }
-        } else if (c == '"') {
-            inQuotes = false;
+    bool sawNul = false;
+    while (pos <= end) {
+        char c = text[pos++];
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            if (KeepQuotes) out[length++] = c;
+            continue;
         }
-        // The end of the line inside an open quote adds nothing.
-        if (Pos < BufferLen && (c != '"' || KeepQuotes)) out[length++] = c;
-        Pos++;
+        if (!inQuotes) {
+            if (c == separator || c == '\0') break;
+        } else if (c == '\0') {
+            // An open quote at the end of the line adds nothing and ends the field.
+            if (pos > end) break;
+            sawNul = true;
+        }
+        out[length++] = c;
     }
+    Pos = pos;
     out[length] = '\0';
     // A NUL inside quotes ends the text as it would in a C string.
-    return strlen(out);
+    return sawNul ? strlen(out) : length;
 }
 
 std::string CSV::GetNextString() {

@@ -14,6 +14,8 @@ public:
 
     // Starts reading a new line (of any length) at its first field.
     void SetLine(std::string line, char separator);
+    // The same for a terminated text, without a temporary copy.
+    void SetLine(const char* line, char separator);
     // The next field; empty text once the line is used up. Quote characters are dropped (kept
     // when SetKeepQuotes is on) and switch separators off and on.
     std::string GetNextString();

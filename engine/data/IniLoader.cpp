@@ -107,7 +107,7 @@ void IniLoader::ParseRecordLine(const char* line) {
     }
     if (key.size() > MAXKEY) key.resize(MAXKEY);
     if (key.empty()) return;
-    AddKeyValue(key, value);
+    Append(std::move(key), std::move(value));
 }
 
 void IniLoader::LoadSectionNames(const std::string& fileName) {
@@ -231,17 +231,17 @@ bool IniLoader::NextValue(char* buffer, size_t bufferSize) {
 }
 
 void IniLoader::AddKeyValue(const std::string& key, const std::string& value) {
+    Append(key, value);
+}
+
+void IniLoader::Append(std::string key, std::string value) {
     if (!key.empty() && key[0] == '/') return;
-    KeyValue record;
-    record.Key = key;
     if (!value.empty() && value[0] == '"') {
         // Quotes protect leading and trailing blanks; an unclosed quote keeps the rest.
         size_t close = value.rfind('"');
-        record.Value = close == 0 ? value.substr(1) : value.substr(1, close - 1);
-    } else {
-        record.Value = value;
+        value = close == 0 ? value.substr(1) : value.substr(1, close - 1);
     }
-    Values.push_back(std::move(record));
+    Values.push_back(KeyValue{std::move(key), std::move(value)});
 }
 
 void IniLoader::AddInt(const std::string& key, int32_t value) {

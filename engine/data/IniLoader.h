@@ -91,6 +91,8 @@ public:
 private:
     const KeyValue* Find(const std::string& key) const;
     void ParseRecordLine(const char* line);
+    // AddKeyValue on texts the loader no longer needs.
+    void Append(std::string key, std::string value);
     void WriteTo(const std::string& fileName, const char* mode);
 
     std::vector<std::string> Sections;
