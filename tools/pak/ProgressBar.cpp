@@ -1,0 +1,40 @@
+#include "ProgressBar.h"
+
+#include <cstdio>
+
+#include "Terminal.h"
+
+namespace {
+constexpr int kWidth = 40;
+}
+
+ProgressBar::ProgressBar(uint64_t total, bool large)
+    : Total(total), Enabled(large && total > 0 && StderrIsTerminal()) {
+    Draw();
+}
+
+ProgressBar::~ProgressBar() {
+    if (!Enabled || Shown < 0) return;
+    // Leave the terminal line as it was before the bar.
+    fprintf(stderr, "\r%*s\r", kWidth + 8, "");
+    fflush(stderr);
+}
+
+void ProgressBar::Advance(uint64_t amount) {
+    Done += amount;
+    if (Done > Total) Done = Total;
+    Draw();
+}
+
+void ProgressBar::Draw() {
+    if (!Enabled) return;
+    const int percent = static_cast<int>(Done * 100 / Total);
+    if (percent == Shown) return;
+    Shown = percent;
+    char bar[kWidth + 1];
+    const int filled = percent * kWidth / 100;
+    for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
+    bar[kWidth] = '\0';
+    fprintf(stderr, "\r[%s] %3d%%", bar, percent);
+    fflush(stderr);
+}
