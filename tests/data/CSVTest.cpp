@@ -22,6 +22,10 @@ struct SplitCase {
     std::vector<std::string> Expected;  // further calls give empty text
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 class CSVSplitting : public ::testing::TestWithParam<SplitCase> {};
 
 }  // namespace

@@ -32,6 +32,10 @@ struct LineCase {
     std::vector<std::string> Lines;
 };
 
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 class ReadLineSplitting : public ::testing::TestWithParam<LineCase> {};
 
 }  // namespace

@@ -44,6 +44,10 @@ struct SectionCase {
     Records Expected;
 };
 
+void PrintTo(const SectionCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 class IniSections : public ::testing::TestWithParam<SectionCase> {};
 
 }  // namespace

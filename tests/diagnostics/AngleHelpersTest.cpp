@@ -11,6 +11,10 @@ struct BearingCase {
     float Expected;
 };
 
+void PrintTo(const BearingCase& c, std::ostream* os) {
+    *os << "to " << c.X2 << "," << c.Y2;
+}
+
 class BearingCases : public ::testing::TestWithParam<BearingCase> {};
 
 }  // namespace
@@ -66,6 +70,10 @@ namespace {
 struct TurnCase {
     float Current, Target, Step, Expected;
 };
+
+void PrintTo(const TurnCase& c, std::ostream* os) {
+    *os << c.Current << " to " << c.Target << " by " << c.Step;
+}
 
 class TurnTowardsCases : public ::testing::TestWithParam<TurnCase> {};
 

@@ -126,6 +126,10 @@ struct VersionCase {
     bool XPOrLater, Vista, SevenOrLater;
 };
 
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.Major << "." << c.Minor;
+}
+
 class VersionCases : public ::testing::TestWithParam<VersionCase> {};
 
 }  // namespace

@@ -13,6 +13,10 @@ struct TrimCase {
     std::string Expected;
 };
 
+void PrintTo(const TrimCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.Text);
+}
+
 class TrimTrailingWhitespaceCases : public ::testing::TestWithParam<TrimCase> {};
 
 }  // namespace
@@ -67,6 +71,10 @@ struct CommasCase {
     int32_t Value;
     const char* Expected;
 };
+
+void PrintTo(const CommasCase& c, std::ostream* os) {
+    *os << c.Value;
+}
 
 class FormatWithCommasCases : public ::testing::TestWithParam<CommasCase> {};
 

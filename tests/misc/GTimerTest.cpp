@@ -119,6 +119,10 @@ struct TimeCase {
     const char* Text;
 };
 
+void PrintTo(const TimeCase& c, std::ostream* os) {
+    *os << c.Ms << " ms";
+}
+
 class FormatTimeCases : public ::testing::TestWithParam<TimeCase> {};
 
 }  // namespace
