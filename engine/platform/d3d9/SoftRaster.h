@@ -36,7 +36,7 @@ struct Rect {
 };
 
 struct State {
-    Rect Viewport{0, 0, 0, 0};  // clip rectangle in target pixels
+    Rect Viewport{0, 0, 0, 0};     // clip rectangle in target pixels
     const Texture* Tex = nullptr;  // stage 0 texture, or null for diffuse only
 
     // Texture stage 0: colour and alpha operations (D3DTOP values); modulate by default.
@@ -47,7 +47,11 @@ struct State {
 
     // Sampler 0 (D3DTEXTUREFILTERTYPE and D3DTEXTUREADDRESS values).
     uint32_t MinFilter = 1, MagFilter = 1, MipFilter = 0;  // point, point, none
-    uint32_t AddressU = 3, AddressV = 3;                    // clamp
+    uint32_t AddressU = 3, AddressV = 3;                   // clamp
+    uint32_t BorderColor = 0;                              // ARGB, for D3DTADDRESS_BORDER
+    float MipLodBias = 0.0f;                               // added to the chosen level of detail
+    uint32_t MaxMipLevel = 0;                              // most detailed level used
+    uint32_t TextureFactor = 0xFFFFFFFF;                   // ARGB, D3DTA_TFACTOR
 
     // Output merger (D3DBLEND, D3DBLENDOP, D3DCMPFUNC values).
     bool AlphaBlend = false;
@@ -61,6 +65,11 @@ struct State {
     uint32_t AlphaRef = 0;
     uint32_t FillMode = 3;  // D3DFILL_SOLID; 2 wireframe
     uint32_t ColorWriteMask = 0xF;
+    uint32_t BlendFactor = 0xFFFFFFFF;  // ARGB, D3DBLEND_BLENDFACTOR
+    uint32_t ShadeMode = 2;             // D3DSHADE_GOURAUD; 1 flat (first vertex's colour)
+    // D3DCULL values. No culling here by default; a device passes its own state, which
+    // starts at D3DCULL_CCW (3), so counter-clockwise triangles vanish as they would there.
+    uint32_t CullMode = 1;
 };
 
 // Primitive kinds (D3DPRIMITIVETYPE values).
@@ -77,6 +86,14 @@ enum Primitive : uint32_t {
 // 16-bit when index32 is false). Returns false for a primitive kind it cannot draw.
 bool Draw(const Surface& target, const State& state, Primitive kind, const Vertex* vertices,
           const void* indices, bool index32, uint32_t primitiveCount);
+// The same, for callers that know how many vertices there are: nothing is drawn and false is
+// returned when the primitives would read a vertex at or past vertexCount.
+bool Draw(const Surface& target, const State& state, Primitive kind, const Vertex* vertices,
+          uint32_t vertexCount, const void* indices, bool index32, uint32_t primitiveCount);
+
+// How many vertices (or indices, when indexed) primitiveCount primitives of a kind read, or 0
+// for an unknown kind.
+uint32_t VerticesNeeded(Primitive kind, uint32_t primitiveCount);
 
 // Fills the part of rect inside the target with an ARGB colour converted to the target format.
 void Fill(const Surface& target, const Rect& rect, uint32_t argb);

@@ -1,0 +1,69 @@
+// Small in-memory targets and textures for driving the rasterizer directly in tests.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d9/PixelFormats.h"
+#include "platform/d3d9/SoftRaster.h"
+
+namespace RasterTest {
+
+struct Image {
+    Image(int width, int height, uint32_t format = PixelFormats::kA8R8G8B8, uint32_t fill = 0)
+        : Width(width),
+          Height(height),
+          Format(format),
+          Pitch(width * PixelFormats::BytesPerPixel(format) + 4),  // padded like a real pitch
+          Bits(size_t(Pitch) * height, 0) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) Set(x, y, fill);
+    }
+    SoftRaster::Surface Surf() {
+        SoftRaster::Surface s;
+        s.Bits = Bits.data();
+        s.Pitch = Pitch;
+        s.Width = Width;
+        s.Height = Height;
+        s.Format = Format;
+        return s;
+    }
+    uint8_t* At(int x, int y) {
+        return Bits.data() + size_t(y) * Pitch + size_t(x) * PixelFormats::BytesPerPixel(Format);
+    }
+    uint32_t Get(int x, int y) { return PixelFormats::Read(Format, At(x, y)); }
+    void Set(int x, int y, uint32_t argb) { PixelFormats::Write(Format, At(x, y), argb); }
+
+    int Width, Height;
+    uint32_t Format;
+    int Pitch;
+    std::vector<uint8_t> Bits;
+};
+
+inline SoftRaster::Vertex Vert(float x, float y, uint32_t color, float u = 0, float v = 0) {
+    return SoftRaster::Vertex{x, y, 0.0f, 1.0f, color, u, v};
+}
+
+// Corners in the order top-left, top-right, bottom-left, bottom-right.
+inline std::vector<SoftRaster::Vertex> Quad(float x0, float y0, float x1, float y1, uint32_t color,
+                                            float u0 = 0, float v0 = 0, float u1 = 1,
+                                            float v1 = 1) {
+    return {Vert(x0, y0, color, u0, v0), Vert(x1, y0, color, u1, v0), Vert(x0, y1, color, u0, v1),
+            Vert(x1, y1, color, u1, v1)};
+}
+inline const uint16_t kQuadIndices[6] = {0, 1, 2, 2, 1, 3};
+
+inline SoftRaster::State StateFor(const Image& target) {
+    SoftRaster::State st;
+    st.Viewport = {0, 0, target.Width, target.Height};
+    return st;
+}
+
+// Draws a quad as an indexed list of two triangles.
+inline bool DrawQuad(Image& target, const SoftRaster::State& st,
+                     const std::vector<SoftRaster::Vertex>& quad) {
+    return SoftRaster::Draw(target.Surf(), st, SoftRaster::kTriangleList, quad.data(), kQuadIndices,
+                            false, 2);
+}
+
+}  // namespace RasterTest
