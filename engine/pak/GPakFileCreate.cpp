@@ -2,6 +2,10 @@
 // file beside the target and moved over it only when complete, so a failure never leaves a
 // damaged archive or harms the old one. Files that cannot be stored faithfully are left out
 // with a log line rather than stored under a cut-off name or with the wrong bytes.
+//
+// Each file is opened once: its bytes go out right after the room kept for the table, and
+// the table is written last, at the front. A file that cannot be read whole changes the
+// table's size, so the archive is then written again without it.
 #include <cstring>
 #include <new>
 #include <vector>
@@ -10,15 +14,19 @@
 #include "pak/GFileList.h"
 #include "pak/GPakFile.h"
 #include "platform/Platform.h"
+#include "platform/Wildcard.h"
 
 namespace {
 
 constexpr int64_t kMaxPosition = 0x7FFFFFFF;  // positions are signed 32-bit in the format
+// Files up to this size are read whole into one reused buffer; larger ones are copied in
+// pieces (or by the kernel).
+constexpr size_t kWholeReadLimit = 1u << 20;
+constexpr size_t kArchiveBuffer = 64u << 10;
 
 struct Candidate {
     std::string Source;
     std::string Name;
-    uint32_t Size = 0;
 };
 
 void LogSkipped(const std::string& path, const char* why) {
@@ -70,39 +78,102 @@ FILE* OpenTempBeside(const std::string& target, std::string& tempPath) {
     return nullptr;
 }
 
-enum class WriteResult { Done, SourceChanged, Failed };
+std::string BareName(const std::string& path) {
+    const size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
 
-// Writes count, table and data. A source whose size no longer matches the table stops the
-// write with its index in changed, so the caller can leave it out and write again.
-WriteResult WriteArchive(FILE* out, const GPakEntry* entries, int32_t count, int32_t& changed) {
-    const uint32_t n = static_cast<uint32_t>(count);
+// The size of a file the walk listed, or -1 when it cannot be opened.
+int64_t MeasureFile(const std::string& path) {
+    FILE* source = Platform::OpenStream(path, "rb");
+    if (!source) return -1;
+    const int64_t size = Platform::StreamSize(source);
+    fclose(source);
+    return size;
+}
+
+void FillEntry(GPakEntry& entry, const Candidate& file, int64_t offset, int64_t size) {
+    memset(&entry, 0, sizeof entry);
+    memcpy(entry.Name, file.Name.c_str(), file.Name.size());
+    memcpy(entry.SourcePath, file.Source.c_str(), file.Source.size());
+    entry.Offset = static_cast<int32_t>(offset);
+    entry.Size = static_cast<uint32_t>(size);
+}
+
+struct WriteOutcome {
+    enum { Done, LeaveOut, Failed } Result = Failed;
+    size_t Index = 0;  // the file to leave out
+    const char* Why = nullptr;
+};
+
+// Writes the archive of files into out, filling entries (one per file) on the way.
+WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files, GPakEntry* entries,
+                          std::vector<char>& buffer) {
+    WriteOutcome outcome;
+    const int64_t dataStart =
+        4 + int64_t{GPakFile::kRecordSize} * static_cast<int64_t>(files.size());
+    if (fseek(out, static_cast<long>(dataStart), SEEK_SET) != 0) return outcome;
+    auto leaveOut = [&outcome](size_t index, const char* why) {
+        outcome.Result = WriteOutcome::LeaveOut;
+        outcome.Index = index;
+        outcome.Why = why;
+        return outcome;
+    };
+
+    int64_t running = dataStart;
+    for (size_t i = 0; i < files.size(); ++i) {
+        FILE* pathname = Platform::OpenStream(files[i]->Source, "rb");
+        if (!pathname) return leaveOut(i, "it cannot be opened");
+        // Read straight into our buffer: a stream buffer of its own would only add a copy.
+        setvbuf(pathname, nullptr, _IONBF, 0);
+        // One byte more than the limit tells a small file (read whole, up to its end) from a
+        // large one.
+        const size_t got = fread(buffer.data(), 1, buffer.size(), pathname);
+        int64_t size = static_cast<int64_t>(got);
+        const char* problem = nullptr;
+        bool copied = true;
+        if (ferror(pathname)) {
+            problem = "it cannot be read";
+        } else if (got == buffer.size()) {
+            size = Platform::StreamSize(pathname);
+            if (size > kMaxPosition) {
+                problem = "it is 2 GiB or larger";
+            } else if (size < static_cast<int64_t>(got) || running + size > kMaxPosition) {
+                problem = size < static_cast<int64_t>(got) ? "it changed while it was read"
+                                                           : "the archive would pass 2 GiB";
+            } else {
+                copied = fwrite(buffer.data(), 1, got, out) == got &&
+                         Platform::CopyStreamRange(pathname, static_cast<int64_t>(got),
+                                                   static_cast<uint64_t>(size) - got, out);
+                // Shorter or longer than when it was measured: the bytes would mix versions.
+                if (!copied && Platform::GetLastError() == Platform::kErrorHandleEof) {
+                    problem = "it changed while it was read";
+                    copied = true;
+                } else if (copied && Platform::StreamSize(pathname) != size) {
+                    problem = "it changed while it was read";
+                }
+            }
+        } else if (running + size > kMaxPosition) {
+            problem = "the archive would pass 2 GiB";
+        } else {
+            copied = got == 0 || fwrite(buffer.data(), 1, got, out) == got;
+        }
+        fclose(pathname);
+        if (problem) return leaveOut(i, problem);
+        if (!copied) return outcome;
+        FillEntry(entries[i], *files[i], running, size);
+        running += size;
+    }
+
+    const uint32_t n = static_cast<uint32_t>(files.size());
     const unsigned char countBytes[4] = {
         static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
         static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
-    if (fwrite(countBytes, 1, 4, out) != 4) return WriteResult::Failed;
-    if (count > 0 && fwrite(entries, GPakFile::kRecordSize, n, out) != n) {
-        return WriteResult::Failed;
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        const GPakEntry& entry = entries[i];
-        changed = i;
-        FILE* pathname = Platform::OpenStream(entry.SourcePath, "rb");
-        if (!pathname) return WriteResult::SourceChanged;
-        if (Platform::StreamSize(pathname) != entry.Size) {
-            fclose(pathname);
-            return WriteResult::SourceChanged;
-        }
-        const bool copied = Platform::CopyStreamRange(pathname, 0, entry.Size, out);
-        const uint32_t error = Platform::GetLastError();
-        // Grown while it was being copied: the bytes would be a mix of two versions.
-        const bool grew = copied && Platform::StreamSize(pathname) != entry.Size;
-        fclose(pathname);
-        if (grew || (!copied && error == Platform::kErrorHandleEof)) {
-            return WriteResult::SourceChanged;
-        }
-        if (!copied) return WriteResult::Failed;
-    }
-    return fflush(out) == 0 ? WriteResult::Done : WriteResult::Failed;
+    if (fseek(out, 0, SEEK_SET) != 0 || fwrite(countBytes, 1, 4, out) != 4) return outcome;
+    if (n > 0 && fwrite(entries, GPakFile::kRecordSize, n, out) != n) return outcome;
+    if (fflush(out) != 0) return outcome;
+    outcome.Result = WriteOutcome::Done;
+    return outcome;
 }
 
 }  // namespace
@@ -121,13 +192,14 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
     // the working folder, where the whole gathered path is the relative part.
     const size_t cut = searchPath.find_last_of("\\/");
     const size_t relativeStart = cut == std::string::npos ? 0 : cut + 1;
+    const std::string archiveName = BareName(archivePath);
     const std::string archiveKey = LexicalKey(archivePath);
 
-    // First pass: name and measure every file, leaving out what cannot be stored as it is.
     std::vector<Candidate> candidates;
     candidates.reserve(file_list.Count());
     for (const std::string& filename : file_list.Files) {
-        if (LexicalKey(filename) == archiveKey) {
+        const std::string bare = BareName(filename);
+        if (bare == archiveName && LexicalKey(filename) == archiveKey) {
             LogSkipped(filename, "it is the archive being written");
             continue;
         }
@@ -138,8 +210,7 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
                 filename.size() >= relativeStart ? filename.substr(relativeStart) : filename;
             candidate.Name = prefix + "/" + relative;
         } else {
-            const size_t slash = filename.find_last_of("\\/");
-            candidate.Name = slash == std::string::npos ? filename : filename.substr(slash + 1);
+            candidate.Name = bare;
         }
         if (candidate.Name.size() >= sizeof(GPakEntry::Name)) {
             LogSkipped(filename, "its stored name is longer than 127 bytes");
@@ -149,87 +220,63 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
             LogSkipped(filename, "its path is longer than 255 bytes");
             continue;
         }
-        FILE* source = Platform::OpenStream(filename, "rb");
-        if (!source) {
-            LogSkipped(filename, "it cannot be opened");
-            continue;
-        }
-        const int64_t size = Platform::StreamSize(source);
-        fclose(source);
-        if (size < 0 || size > kMaxPosition) {
-            LogSkipped(filename, "it is 2 GiB or larger");
-            continue;
-        }
-        candidate.Size = static_cast<uint32_t>(size);
         candidates.push_back(std::move(candidate));
     }
 
-    // Whatever else fails, the object ends up holding the table of what was meant to be written.
-    std::vector<bool> keep(candidates.size(), true);
-    auto buildTable = [&]() {
+    std::vector<const Candidate*> files;
+    for (const Candidate& candidate : candidates) files.push_back(&candidate);
+    auto allocateTable = [this](size_t count) {
         delete[] Entries;
-        Entries = nullptr;
-        int32_t count = 0;
-        for (bool k : keep) count += k ? 1 : 0;
-        // The table can only shrink while files are left out, so offsets checked against the
-        // first, largest table stay in range.
-        int64_t running = 4 + int64_t{kRecordSize} * count;
-        for (size_t i = 0; i < candidates.size(); ++i) {
-            if (!keep[i]) continue;
-            if (running + candidates[i].Size > kMaxPosition) {
-                LogSkipped(candidates[i].Source, "the archive would pass 2 GiB");
-                keep[i] = false;
-                --count;
-                continue;
-            }
-            running += candidates[i].Size;
-        }
-        Entries = new GPakEntry[static_cast<size_t>(count)];
-        NumEntries = count;
-        DataStart = 4 + kRecordSize * count;
-        Usable.assign(static_cast<size_t>(count), true);
-        int32_t record = 0;
-        running = DataStart;
-        for (size_t i = 0; i < candidates.size(); ++i) {
-            if (!keep[i]) continue;
-            GPakEntry& entry = Entries[record++];
-            memset(&entry, 0, sizeof entry);
-            memcpy(entry.Name, candidates[i].Name.c_str(), candidates[i].Name.size());
-            memcpy(entry.SourcePath, candidates[i].Source.c_str(), candidates[i].Source.size());
-            entry.Size = candidates[i].Size;
-            entry.Offset = static_cast<int32_t>(running);
-            running += entry.Size;
-        }
+        Entries = new GPakEntry[count];
+        NumEntries = static_cast<int32_t>(count);
+        DataStart = 4 + kRecordSize * NumEntries;
+        Usable.assign(count, true);
     };
-    buildTable();
 
+    // The archive stream gathers the many small writes into large ones; its buffer outlives
+    // it, as the stream is always closed below.
+    std::vector<char> outBuffer(kArchiveBuffer);
+    std::vector<char> buffer(kWholeReadLimit + 1);
     std::string tempPath;
     FILE* out = OpenTempBeside(archivePath, tempPath);
+    bool tableFilled = false;
     bool written = false;
     while (out) {
-        int32_t changed = -1;
-        const WriteResult result = WriteArchive(out, Entries, NumEntries, changed);
-        if (result != WriteResult::SourceChanged) {
+        setvbuf(out, outBuffer.data(), _IOFBF, outBuffer.size());
+        allocateTable(files.size());
+        const WriteOutcome outcome = WriteArchive(out, files, Entries, buffer);
+        if (outcome.Result != WriteOutcome::LeaveOut) {
             const bool closed = fclose(out) == 0;
             out = nullptr;
-            written = result == WriteResult::Done && closed &&
-                      Platform::MoveFileReplacing(tempPath, archivePath);
+            tableFilled = outcome.Result == WriteOutcome::Done;
+            written = tableFilled && closed && Platform::MoveFileReplacing(tempPath, archivePath);
             break;
         }
-        // Leave the changed file out and write everything again: the table is written first,
-        // so it cannot be patched once the count is on disk.
-        const std::string source = Entries[changed].SourcePath;
-        LogSkipped(source, "it changed or vanished while the archive was written");
-        int32_t record = 0;
-        for (size_t i = 0; i < candidates.size(); ++i) {
-            if (keep[i] && record++ == changed) keep[i] = false;
-        }
-        buildTable();
+        LogSkipped(files[outcome.Index]->Source, outcome.Why);
+        files.erase(files.begin() + static_cast<std::ptrdiff_t>(outcome.Index));
         fclose(out);
         out = Platform::OpenStream(tempPath, "wb");
     }
-    if (!written) {
-        if (!tempPath.empty()) Platform::RemoveFile(tempPath);
-        GetDebugLog().Log("Failed to create pak file");
+    if (written) return;
+
+    if (!tempPath.empty()) Platform::RemoveFile(tempPath);
+    GetDebugLog().Log("Failed to create pak file");
+    if (tableFilled) return;
+    // Nothing complete was written; the object still describes what was meant to be.
+    std::vector<int64_t> sizes;
+    std::vector<const Candidate*> measured;
+    int64_t running = 0;
+    for (const Candidate* file : files) {
+        const int64_t size = MeasureFile(file->Source);
+        if (size < 0 || size > kMaxPosition) continue;
+        measured.push_back(file);
+        sizes.push_back(size);
+    }
+    allocateTable(measured.size());
+    running = DataStart;
+    for (size_t i = 0; i < measured.size(); ++i) {
+        if (running + sizes[i] > kMaxPosition) break;
+        FillEntry(Entries[i], *measured[i], running, sizes[i]);
+        running += sizes[i];
     }
 }
