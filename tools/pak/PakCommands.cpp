@@ -33,6 +33,7 @@ std::string SystemReason() {
 }
 
 void Complain(const std::string& text) {
+    ProgressBar::MakeRoomForMessage();
     fprintf(stderr, "pak: %s\n", text.c_str());
 }
 

@@ -6,18 +6,31 @@
 
 namespace {
 constexpr int kWidth = 40;
+ProgressBar* drawing = nullptr;
+
+void ClearLine() {
+    fprintf(stderr, "\r%*s\r", kWidth + 8, "");
 }
+}  // namespace
 
 ProgressBar::ProgressBar(uint64_t total, bool large)
     : Total(total), Enabled(large && total > 0 && StderrIsTerminal()) {
+    if (Enabled) drawing = this;
     Draw();
 }
 
 ProgressBar::~ProgressBar() {
+    if (drawing == this) drawing = nullptr;
     if (!Enabled || Shown < 0) return;
     // Leave the terminal line as it was before the bar.
-    fprintf(stderr, "\r%*s\r", kWidth + 8, "");
+    ClearLine();
     fflush(stderr);
+}
+
+void ProgressBar::MakeRoomForMessage() {
+    if (!drawing || drawing->Shown < 0) return;
+    ClearLine();
+    drawing->Shown = -1;
 }
 
 void ProgressBar::Advance(uint64_t amount) {

@@ -13,6 +13,9 @@ public:
     ProgressBar& operator=(const ProgressBar&) = delete;
 
     void Advance(uint64_t amount);
+    // Clears the bar of the one that is drawing, if any, so that a message can take the line;
+    // the bar comes back with the next step.
+    static void MakeRoomForMessage();
 
 private:
     void Draw();
