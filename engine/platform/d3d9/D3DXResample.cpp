@@ -1,5 +1,6 @@
 #include "platform/d3d9/D3DXResample.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace D3DXResample {
@@ -77,27 +78,27 @@ std::vector<uint32_t> Resize(const std::vector<uint32_t>& src, int sw, int sh, i
     }
     const std::vector<std::vector<Tap>> xt = AxisTaps(sw, dw, filter);
     const std::vector<std::vector<Tap>> yt = AxisTaps(sh, dh, filter);
-    // Rows first into a float buffer (A, R, G, B per texel), then columns.
-    std::vector<float> rows(size_t(dw) * sh * 4, 0.0f);
-    for (int y = 0; y < sh; ++y) {
-        const uint32_t* line = &src[size_t(y) * sw];
-        for (int x = 0; x < dw; ++x) {
-            float* acc = &rows[(size_t(y) * dw + x) * 4];
-            for (const Tap& t : xt[x]) {
-                const uint32_t p = line[t.Index];
-                for (int k = 0; k < 4; ++k) acc[k] += t.Weight * float((p >> (24 - 8 * k)) & 0xFF);
-            }
-        }
-    }
+    // Row by row: each output row sums its source rows, each filtered across first. Only
+    // two rows of floats are alive at a time, so large textures cost no large buffers.
+    std::vector<float> across(size_t(dw) * 4);
+    std::vector<float> sum(size_t(dw) * 4);
     for (int y = 0; y < dh; ++y) {
-        for (int x = 0; x < dw; ++x) {
-            float acc[4] = {0, 0, 0, 0};
-            for (const Tap& t : yt[y]) {
-                const float* p = &rows[(size_t(t.Index) * dw + x) * 4];
-                for (int k = 0; k < 4; ++k) acc[k] += t.Weight * p[k];
+        std::fill(sum.begin(), sum.end(), 0.0f);
+        for (const Tap& ty : yt[y]) {
+            const uint32_t* line = &src[size_t(ty.Index) * sw];
+            std::fill(across.begin(), across.end(), 0.0f);
+            for (int x = 0; x < dw; ++x) {
+                float* acc = &across[size_t(x) * 4];
+                for (const Tap& t : xt[x]) {
+                    const uint32_t p = line[t.Index];
+                    for (int k = 0; k < 4; ++k) {
+                        acc[k] += t.Weight * float((p >> (24 - 8 * k)) & 0xFF);
+                    }
+                }
             }
-            out[size_t(y) * dw + x] = Pack(acc);
+            for (size_t i = 0; i < sum.size(); ++i) sum[i] += ty.Weight * across[i];
         }
+        for (int x = 0; x < dw; ++x) out[size_t(y) * dw + x] = Pack(&sum[size_t(x) * 4]);
     }
     return out;
 }

@@ -28,8 +28,9 @@ struct Image {
     std::vector<uint32_t> Pixels;  // Width * Height texels, 0xAARRGGBB
 };
 
-// Largest side we accept from a file; bigger images are rejected before any allocation.
-constexpr int kMaxSide = 16384;
+// Largest side we accept from a file (the largest texture side the renderer asks for);
+// bigger images are rejected from their header, before a small file can claim a huge buffer.
+constexpr int kMaxSide = 8192;
 
 // The container kind of the bytes, by signature (TGA, which has none, when the decoder
 // accepts the header); kUnknown when nothing here reads them.
