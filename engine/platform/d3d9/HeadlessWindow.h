@@ -1,0 +1,15 @@
+// The device's side of the headless windows: checking a handle and handing it a frame.
+#pragma once
+
+#include <d3d9.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace HeadlessWindow {
+
+bool Exists(HWND window);
+// Stores the frame as the window's last one; false for an unknown window.
+bool Deliver(HWND window, int width, int height, std::vector<uint32_t>&& pixels);
+
+}  // namespace HeadlessWindow

@@ -1,0 +1,72 @@
+// Controls of the software graphics device that have no counterpart in the graphics API:
+// headless windows a host can create and read frames back from, and the test hooks (call
+// counters, failure injection, capability overrides, a lost device).
+//
+// Everything here is process-wide and meant for the one thread that owns the device.
+#pragma once
+
+#include <d3d9.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace SoftD3D {
+
+// ---- Headless windows ----
+
+// A window without a screen: it has a client size and keeps the last frame presented to it.
+// Returns null for a size of zero or below.
+HWND CreateHeadlessWindow(int clientWidth, int clientHeight);
+// Forgets the window; its handle is invalid afterwards. Devices created on it fail Present.
+void DestroyHeadlessWindow(HWND window);
+bool GetClientSize(HWND window, int& width, int& height);
+// Changes the client size; windowed devices pick it up on their next Reset.
+bool SetClientSize(HWND window, int width, int height);
+
+struct Frame {
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint32_t> Pixels;  // 0xAARRGGBB, row by row, Width * Height entries
+    uint64_t Number = 0;           // how many frames the window has received, this one included
+};
+// The last frame presented to the window; false when nothing was presented yet.
+bool GetLastFrame(HWND window, Frame& frame);
+
+// ---- Call counters and failure injection ----
+
+// A call is named either by its bare method ("Present", "LockRect") or qualified by its
+// interface ("IDirect3DVertexBuffer9::Lock"); both names are counted on every call.
+uint64_t CallCount(const char* name);
+void ResetCallCounts();
+
+// The next call of the named method returns result instead of doing its work (then the
+// injection is gone). A qualified name wins over a bare one when both are armed.
+// "Direct3DCreate9" returns null when armed.
+void FailNextCall(const char* name, HRESULT result);
+void ClearFailures();
+
+// Counts the call and answers an injected failure, or S_OK. The stand-in's own entry points
+// call it first thing; image helpers built on the device may do the same.
+HRESULT EnterCall(const char* interfaceName, const char* method);
+
+// ---- Capabilities ----
+
+struct CapsOverrides {
+    bool Pow2Only = false;                           // texture sides must be powers of two
+    bool SquareOnly = false;                         // textures must be square
+    bool NoHardwareVertexProcessing = false;         // hardware vertex processing refused
+    DWORD PixelShaderVersion = D3DPS_VERSION(3, 0);  // reported pixel shader version
+};
+void SetCapsOverrides(const CapsOverrides& overrides);
+const CapsOverrides& GetCapsOverrides();
+
+// ---- Lost device ----
+
+// A lost device answers Present with D3DERR_DEVICELOST and TestCooperativeLevel with
+// D3DERR_DEVICENOTRESET until Reset succeeds or it is destroyed.
+bool SetDeviceLost(IDirect3DDevice9* device, bool lost);
+
+// Counters, injected failures and capability overrides back to their defaults (windows stay).
+void ResetHooks();
+
+}  // namespace SoftD3D
