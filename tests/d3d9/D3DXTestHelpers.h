@@ -1,8 +1,16 @@
-// Builds small DDS files in memory for the image-loading tests.
+// Shared by the image-helper tests: small DDS files built in memory, a software device on a
+// headless window, and texture levels read back as bytes or ARGB.
 #pragma once
 
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include "platform/d3d9/PixelFormats.h"
+#include "platform/d3d9/SoftD3D.h"
 
 namespace D3DXTest {
 
@@ -75,6 +83,115 @@ inline std::vector<uint8_t> CountingBytes(size_t n, uint8_t start = 0) {
     std::vector<uint8_t> v(n);
     for (size_t i = 0; i < n; ++i) v[i] = uint8_t(start + i * 7);
     return v;
+}
+
+// A distinct texel at every position, alpha included.
+inline std::vector<uint32_t> Pattern(int w, int h) {
+    std::vector<uint32_t> p;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            p.push_back((uint32_t(255 - x * 30) << 24) | (uint32_t(x * 40) << 16) |
+                        (uint32_t(y * 50) << 8) | uint32_t(200 - x * 5 - y * 7));
+        }
+    }
+    return p;
+}
+
+class DeviceFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SoftD3D::ResetHooks();
+        window_ = SoftD3D::CreateHeadlessWindow(32, 32);
+        d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(d3d_, nullptr);
+        device_ = MakeDevice();
+        ASSERT_NE(device_, nullptr);
+    }
+    void TearDown() override {
+        // Dropping to zero proves the helpers left no reference behind.
+        if (device_ != nullptr) {
+            EXPECT_EQ(device_->Release(), 0u);
+        }
+        if (d3d_ != nullptr) {
+            EXPECT_EQ(d3d_->Release(), 0u);
+        }
+        SoftD3D::DestroyHeadlessWindow(window_);
+        SoftD3D::ResetHooks();
+    }
+
+    IDirect3DDevice9* MakeDevice() {
+        D3DPRESENT_PARAMETERS pp;
+        std::memset(&pp, 0, sizeof(pp));
+        pp.Windowed = TRUE;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.BackBufferCount = 1;
+        pp.hDeviceWindow = window_;
+        IDirect3DDevice9* device = nullptr;
+        d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
+                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+        return device;
+    }
+
+    // A fresh device that sees the given capability overrides.
+    void RecreateDeviceWith(const SoftD3D::CapsOverrides& caps) {
+        SoftD3D::SetCapsOverrides(caps);
+        device_->Release();
+        device_ = MakeDevice();
+        ASSERT_NE(device_, nullptr);
+    }
+
+    // A one-level texture of the format holding argb, and its level-0 surface.
+    IDirect3DSurface9* MakeSurface(D3DFORMAT format, int w, int h,
+                                   const std::vector<uint32_t>& argb) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(D3DXCreateTexture(device_, w, h, 1, 0, format, D3DPOOL_MANAGED, &texture),
+                  D3D_OK);
+        if (texture == nullptr) return nullptr;
+        D3DLOCKED_RECT locked;
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        const int bpp = PixelFormats::BytesPerPixel(format);
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch;
+            for (int x = 0; x < w; ++x) PixelFormats::Write(format, row + x * bpp, argb[y * w + x]);
+        }
+        texture->UnlockRect(0);
+        IDirect3DSurface9* surface = nullptr;
+        EXPECT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
+        texture->Release();
+        return surface;
+    }
+
+    HWND window_ = nullptr;
+    IDirect3D9* d3d_ = nullptr;
+    IDirect3DDevice9* device_ = nullptr;
+};
+
+// A texture level's texels row by row without padding.
+inline std::vector<uint8_t> LevelBytes(IDirect3DTexture9* texture, UINT level) {
+    D3DSURFACE_DESC desc;
+    EXPECT_EQ(texture->GetLevelDesc(level, &desc), D3D_OK);
+    const int bpp = PixelFormats::BytesPerPixel(desc.Format);
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    std::vector<uint8_t> out;
+    for (UINT y = 0; y < desc.Height; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch;
+        out.insert(out.end(), row, row + desc.Width * bpp);
+    }
+    texture->UnlockRect(level);
+    return out;
+}
+
+inline std::vector<uint32_t> LevelArgb(IDirect3DTexture9* texture, UINT level) {
+    D3DSURFACE_DESC desc;
+    texture->GetLevelDesc(level, &desc);
+    const int bpp = PixelFormats::BytesPerPixel(desc.Format);
+    const std::vector<uint8_t> bytes = LevelBytes(texture, level);
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i + bpp <= bytes.size(); i += bpp) {
+        out.push_back(PixelFormats::Read(desc.Format, &bytes[i]));
+    }
+    return out;
 }
 
 }  // namespace D3DXTest

@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "platform/d3d9/ImageCodec.h"
 #include "platform/d3d9/PixelFormats.h"
+#include "platform/d3d9/SoftD3D.h"
 
 namespace {
 
@@ -85,6 +86,8 @@ HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT Des
                                       IDirect3DSurface9* pSrcSurface,
                                       const PALETTEENTRY* pSrcPalette, const RECT* pSrcRect) {
     (void)pSrcPalette;  // no palettized formats exist here
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXSaveSurfaceToFileA");
+    if (FAILED(hooked)) return hooked;
     if (pDestFile == nullptr || pSrcSurface == nullptr) return D3DERR_INVALIDCALL;
     if (DestFormat != D3DXIFF_BMP && DestFormat != D3DXIFF_JPG && DestFormat != D3DXIFF_TGA &&
         DestFormat != D3DXIFF_PNG && DestFormat != D3DXIFF_DDS) {

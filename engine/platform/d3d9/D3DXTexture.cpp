@@ -12,6 +12,7 @@
 #include "platform/d3d9/DdsReader.h"
 #include "platform/d3d9/ImageCodec.h"
 #include "platform/d3d9/PixelFormats.h"
+#include "platform/d3d9/SoftD3D.h"
 
 namespace {
 
@@ -214,11 +215,8 @@ bool ReadWholeFile(LPCSTR path, std::vector<uint8_t>& bytes) {
     return ok;
 }
 
-}  // namespace
-
-HRESULT WINAPI D3DXCheckTextureRequirements(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight,
-                                            UINT* pNumMipLevels, DWORD Usage, D3DFORMAT* pFormat,
-                                            D3DPOOL Pool) {
+HRESULT CheckRequirements(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight,
+                          UINT* pNumMipLevels, DWORD Usage, D3DFORMAT* pFormat, D3DPOOL Pool) {
     (void)Usage;
     (void)Pool;
     if (pDevice == nullptr) return D3DERR_INVALIDCALL;
@@ -250,20 +248,18 @@ HRESULT WINAPI D3DXCheckTextureRequirements(IDirect3DDevice9* pDevice, UINT* pWi
     return D3D_OK;
 }
 
-HRESULT WINAPI D3DXCreateTexture(IDirect3DDevice9* pDevice, UINT Width, UINT Height, UINT MipLevels,
-                                 DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                                 IDirect3DTexture9** ppTexture) {
+HRESULT CreateTexture(IDirect3DDevice9* pDevice, UINT Width, UINT Height, UINT MipLevels,
+                      DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture) {
     if (ppTexture != nullptr) *ppTexture = nullptr;
     if (pDevice == nullptr || ppTexture == nullptr) return D3DERR_INVALIDCALL;
     const HRESULT hr =
-        D3DXCheckTextureRequirements(pDevice, &Width, &Height, &MipLevels, Usage, &Format, Pool);
+        CheckRequirements(pDevice, &Width, &Height, &MipLevels, Usage, &Format, Pool);
     if (FAILED(hr)) return hr;
     return pDevice->CreateTexture(Width, Height, MipLevels, Usage, Format, Pool, ppTexture,
                                   nullptr);
 }
 
-HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDataSize,
-                                                D3DXIMAGE_INFO* pSrcInfo) {
+HRESULT ImageInfoFromMemory(const void* pSrcData, UINT SrcDataSize, D3DXIMAGE_INFO* pSrcInfo) {
     if (pSrcInfo == nullptr) return D3DERR_INVALIDCALL;
     Source src;
     // A full decode, so the alpha answer is the one a load would give (palettes with
@@ -274,20 +270,18 @@ HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDa
     return D3D_OK;
 }
 
-HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo) {
+HRESULT ImageInfoFromFile(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo) {
     if (pSrcFile == nullptr || pSrcInfo == nullptr) return D3DERR_INVALIDCALL;
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(pSrcFile, bytes)) return D3DXERR_INVALIDDATA;
-    return D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), pSrcInfo);
+    return ImageInfoFromMemory(bytes.data(), UINT(bytes.size()), pSrcInfo);
 }
 
-HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData,
-                                                   UINT SrcDataSize, UINT Width, UINT Height,
-                                                   UINT MipLevels, DWORD Usage, D3DFORMAT Format,
-                                                   D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
-                                                   D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
-                                                   PALETTEENTRY* pPalette,
-                                                   IDirect3DTexture9** ppTexture) {
+HRESULT CreateFromMemory(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
+                         UINT Width, UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                         D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+                         D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                         IDirect3DTexture9** ppTexture) {
     (void)pPalette;  // no palettized formats are produced
     if (ppTexture != nullptr) *ppTexture = nullptr;
     if (pDevice == nullptr || ppTexture == nullptr) return D3DERR_INVALIDCALL;
@@ -326,7 +320,22 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, co
     hr = pDevice->CreateTexture(w, h, levels, Usage, format, Pool, &texture, nullptr);
     if (FAILED(hr)) return hr;
     if (texture == nullptr) return D3DERR_INVALIDCALL;
-    hr = FillTexture(texture, src, D3DXResample::FromFilterWord(Filter), MipFilter, ColorKey);
+    const D3DXResample::Filter filter = D3DXResample::FromFilterWord(Filter);
+    if (Pool == D3DPOOL_DEFAULT && (Usage & D3DUSAGE_DYNAMIC) == 0) {
+        // Video-memory textures cannot be locked: fill a system-memory twin and copy it over.
+        IDirect3DTexture9* staging = nullptr;
+        D3DSURFACE_DESC desc;
+        hr = texture->GetLevelDesc(0, &desc);
+        if (SUCCEEDED(hr)) {
+            hr = pDevice->CreateTexture(desc.Width, desc.Height, texture->GetLevelCount(), 0,
+                                        desc.Format, D3DPOOL_SYSTEMMEM, &staging, nullptr);
+        }
+        if (SUCCEEDED(hr)) hr = FillTexture(staging, src, filter, MipFilter, ColorKey);
+        if (SUCCEEDED(hr)) hr = pDevice->UpdateTexture(staging, texture);
+        if (staging != nullptr) staging->Release();
+    } else {
+        hr = FillTexture(texture, src, filter, MipFilter, ColorKey);
+    }
     if (FAILED(hr)) {
         texture->Release();
         return hr;
@@ -335,33 +344,109 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, co
     return D3D_OK;
 }
 
-HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile, UINT Width,
-                                            UINT Height, UINT MipLevels, DWORD Usage,
-                                            D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
-                                            DWORD MipFilter, D3DCOLOR ColorKey,
-                                            D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
-                                            IDirect3DTexture9** ppTexture) {
+HRESULT CreateFromFile(IDirect3DDevice9* pDevice, LPCSTR pSrcFile, UINT Width, UINT Height,
+                       UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                       DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
+                       PALETTEENTRY* pPalette, IDirect3DTexture9** ppTexture) {
     if (ppTexture != nullptr) *ppTexture = nullptr;
     if (pDevice == nullptr || pSrcFile == nullptr || ppTexture == nullptr) {
         return D3DERR_INVALIDCALL;
     }
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(pSrcFile, bytes)) return D3DXERR_INVALIDDATA;
-    return D3DXCreateTextureFromFileInMemoryEx(pDevice, bytes.data(), UINT(bytes.size()), Width,
-                                               Height, MipLevels, Usage, Format, Pool, Filter,
-                                               MipFilter, ColorKey, pSrcInfo, pPalette, ppTexture);
+    return CreateFromMemory(pDevice, bytes.data(), UINT(bytes.size()), Width, Height, MipLevels,
+                            Usage, Format, Pool, Filter, MipFilter, ColorKey, pSrcInfo, pPalette,
+                            ppTexture);
+}
+
+}  // namespace
+
+// Each entry point announces itself to the device's test hooks, so tests can count the calls
+// and make one fail on purpose; internal calls between them are not counted twice.
+
+HRESULT WINAPI D3DXCheckTextureRequirements(IDirect3DDevice9* pDevice, UINT* pWidth, UINT* pHeight,
+                                            UINT* pNumMipLevels, DWORD Usage, D3DFORMAT* pFormat,
+                                            D3DPOOL Pool) {
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXCheckTextureRequirements");
+    if (FAILED(hooked)) return hooked;
+    return CheckRequirements(pDevice, pWidth, pHeight, pNumMipLevels, Usage, pFormat, Pool);
+}
+
+HRESULT WINAPI D3DXCreateTexture(IDirect3DDevice9* pDevice, UINT Width, UINT Height, UINT MipLevels,
+                                 DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                 IDirect3DTexture9** ppTexture) {
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXCreateTexture");
+    if (FAILED(hooked)) {
+        if (ppTexture != nullptr) *ppTexture = nullptr;
+        return hooked;
+    }
+    return CreateTexture(pDevice, Width, Height, MipLevels, Usage, Format, Pool, ppTexture);
+}
+
+HRESULT WINAPI D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDataSize,
+                                                D3DXIMAGE_INFO* pSrcInfo) {
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXGetImageInfoFromFileInMemory");
+    if (FAILED(hooked)) return hooked;
+    return ImageInfoFromMemory(pSrcData, SrcDataSize, pSrcInfo);
+}
+
+HRESULT WINAPI D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo) {
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXGetImageInfoFromFileA");
+    if (FAILED(hooked)) return hooked;
+    return ImageInfoFromFile(pSrcFile, pSrcInfo);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData,
+                                                   UINT SrcDataSize, UINT Width, UINT Height,
+                                                   UINT MipLevels, DWORD Usage, D3DFORMAT Format,
+                                                   D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
+                                                   D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
+                                                   PALETTEENTRY* pPalette,
+                                                   IDirect3DTexture9** ppTexture) {
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXCreateTextureFromFileInMemoryEx");
+    if (FAILED(hooked)) {
+        if (ppTexture != nullptr) *ppTexture = nullptr;
+        return hooked;
+    }
+    return CreateFromMemory(pDevice, pSrcData, SrcDataSize, Width, Height, MipLevels, Usage, Format,
+                            Pool, Filter, MipFilter, ColorKey, pSrcInfo, pPalette, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile, UINT Width,
+                                            UINT Height, UINT MipLevels, DWORD Usage,
+                                            D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                            DWORD MipFilter, D3DCOLOR ColorKey,
+                                            D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                            IDirect3DTexture9** ppTexture) {
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXCreateTextureFromFileExA");
+    if (FAILED(hooked)) {
+        if (ppTexture != nullptr) *ppTexture = nullptr;
+        return hooked;
+    }
+    return CreateFromFile(pDevice, pSrcFile, Width, Height, MipLevels, Usage, Format, Pool, Filter,
+                          MipFilter, ColorKey, pSrcInfo, pPalette, ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* pDevice, const void* pSrcData,
                                                  UINT SrcDataSize, IDirect3DTexture9** ppTexture) {
-    return D3DXCreateTextureFromFileInMemoryEx(
-        pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, ppTexture);
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXCreateTextureFromFileInMemory");
+    if (FAILED(hooked)) {
+        if (ppTexture != nullptr) *ppTexture = nullptr;
+        return hooked;
+    }
+    return CreateFromMemory(pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT,
+                            D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                            D3DX_DEFAULT, 0, nullptr, nullptr, ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile,
                                           IDirect3DTexture9** ppTexture) {
-    return D3DXCreateTextureFromFileExA(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
-                                        0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                        D3DX_DEFAULT, 0, nullptr, nullptr, ppTexture);
+    const HRESULT hooked = SoftD3D::EnterCall("D3DX", "D3DXCreateTextureFromFileA");
+    if (FAILED(hooked)) {
+        if (ppTexture != nullptr) *ppTexture = nullptr;
+        return hooked;
+    }
+    return CreateFromFile(pDevice, pSrcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                          D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                          nullptr, ppTexture);
 }
