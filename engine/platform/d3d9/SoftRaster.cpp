@@ -299,6 +299,49 @@ FetchFn PickFetch(uint32_t format, bool linear, bool border) {
     return border ? PickFetch<false, true>(format) : PickFetch<false, false>(format);
 }
 
+using FetchRowFn = void (*)(const uint8_t* row, int64_t u, int64_t du, int n, uint32_t* out);
+
+template <uint32_t F>
+void FetchRow(const uint8_t* row, int64_t u, int64_t du, int n, uint32_t* out) {
+    for (int i = 0; i < n; ++i, u += du)
+        out[i] = Decode<F>(row + std::ptrdiff_t(u >> 16) * Bpp<F>());
+}
+
+FetchRowFn PickFetchRow(uint32_t format) {
+    using namespace PixelFormats;
+    switch (format) {
+        case kA8R8G8B8:
+            return &FetchRow<kA8R8G8B8>;
+        case kX8R8G8B8:
+            return &FetchRow<kX8R8G8B8>;
+        case kR5G6B5:
+            return &FetchRow<kR5G6B5>;
+        case kX1R5G5B5:
+            return &FetchRow<kX1R5G5B5>;
+        case kA1R5G5B5:
+            return &FetchRow<kA1R5G5B5>;
+        case kA4R4G4B4:
+            return &FetchRow<kA4R4G4B4>;
+        case kA8:
+            return &FetchRow<kA8>;
+        case kL8:
+            return &FetchRow<kL8>;
+        case kA8L8:
+            return &FetchRow<kA8L8>;
+        default:
+            return nullptr;
+    }
+}
+
+// Whether a 32-bit ARGB value in memory has the byte order of A8R8G8B8 texels.
+constexpr bool NativeArgb() {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return true;
+#else
+    return false;
+#endif
+}
+
 bool ValidSurface(const Surface& s) {
     const int bpp = PixelFormats::BytesPerPixel(s.Format);
     return s.Bits != nullptr && bpp > 0 && s.Width > 0 && s.Height > 0 &&
@@ -429,6 +472,9 @@ void ModulateSpan(const uint32_t* tex, const uint32_t* dif, uint32_t constant, i
 
 struct Output;
 using OutputFn = void (*)(const Output& o, uint8_t* dst, const uint32_t* src, int n);
+// The same with the texels modulated by a constant colour first, where fused.
+using ModulateOutputFn = void (*)(const Output& o, uint8_t* dst, const uint32_t* tex, int n,
+                                  uint32_t color);
 
 struct Output {
     uint32_t Format = 0;
@@ -445,9 +491,11 @@ struct Output {
     // destination with saturation instead.
     uint16_t SrcK[4], SrcPos[4], SrcNeg[4], DstK[4], DstPos[4], DstNeg[4];
     uint32_t DestAddMask = 0;
+    uint16_t SrcOverDestMask[4];  // lanes that take the inverse source alpha, in source-over
     uint32_t Ref = 0;
     bool Less = false, Equal = false, Greater = false;
     OutputFn Fn = nullptr;
+    ModulateOutputFn FnModulate = nullptr;  // null where not fused
 };
 
 // One channel's blend factor (0..255) for the generic path.
@@ -544,10 +592,13 @@ inline uint32_t Fast8888Pixel(const Output& o, uint32_t s, uint32_t d) {
     return r;
 }
 
-// 32-bit targets with the blend modes whose exact result fits 16-bit lanes.
-template <bool kAlphaTest, bool kXrgb>
-void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
+// 32-bit targets with the blend modes whose exact result fits 16-bit lanes. kSrcOver is the
+// renderer's usual mode (colour by source alpha and its inverse), whose factors cost less to
+// form; kModulate multiplies the texels by a constant diffuse colour on the way in.
+template <bool kAlphaTest, bool kXrgb, bool kSrcOver, bool kModulate>
+void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n, uint32_t color) {
     const uint32_t force = kXrgb ? 0xFF000000u : 0;
+    const bool masked = o.WriteMask != 0xFFFFFFFFu;
     int i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(128);
@@ -557,6 +608,9 @@ void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
     };
     const __m128i sk = lanes(o.SrcK), sp = lanes(o.SrcPos), sn = lanes(o.SrcNeg);
     const __m128i dk = lanes(o.DstK), dp = lanes(o.DstPos), dn = lanes(o.DstNeg);
+    const __m128i overMask = lanes(o.SrcOverDestMask);
+    const __m128i k255 = _mm_set1_epi16(255);
+    const __m128i color16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(color)), zero);
     const __m128i addMask = _mm_set1_epi32(int(o.DestAddMask));
     const __m128i writeMask = _mm_set1_epi32(int(o.WriteMask));
     const __m128i forceBits = _mm_set1_epi32(int(force));
@@ -564,42 +618,68 @@ void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
     const __m128i lessSel = _mm_set1_epi32(o.Less ? -1 : 0);
     const __m128i equalSel = _mm_set1_epi32(o.Equal ? -1 : 0);
     const __m128i greaterSel = _mm_set1_epi32(o.Greater ? -1 : 0);
-    auto half = [&](__m128i s16, __m128i d16) {
-        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-        const __m128i fs =
-            _mm_sub_epi16(_mm_add_epi16(sk, _mm_and_si128(sp, a)), _mm_and_si128(sn, a));
-        const __m128i fd =
-            _mm_sub_epi16(_mm_add_epi16(dk, _mm_and_si128(dp, a)), _mm_and_si128(dn, a));
-        __m128i t =
-            _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(s16, fs), _mm_mullo_epi16(d16, fd)), bias);
+    auto div255 = [&](__m128i t) {
+        t = _mm_add_epi16(t, bias);
         return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
     };
-    for (; i + 4 <= n; i += 4) {
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * i));
-        const __m128i lo = half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
-        const __m128i hi = half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
-        __m128i r = _mm_adds_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(d, addMask));
-        __m128i keep = writeMask;
-        if (kAlphaTest) {
-            const __m128i a = _mm_srli_epi32(s, 24);
-            const __m128i pass =
-                _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmplt_epi32(a, ref), lessSel),
-                                          _mm_and_si128(_mm_cmpeq_epi32(a, ref), equalSel)),
-                             _mm_and_si128(_mm_cmpgt_epi32(a, ref), greaterSel));
-            keep = _mm_and_si128(keep, pass);
+    auto half = [&](__m128i s16, __m128i d16) {
+        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+        __m128i fs, fd;
+        if (kSrcOver) {
+            fs = a;
+            fd = _mm_and_si128(_mm_xor_si128(a, k255), overMask);
+        } else {
+            fs = _mm_sub_epi16(_mm_add_epi16(sk, _mm_and_si128(sp, a)), _mm_and_si128(sn, a));
+            fd = _mm_sub_epi16(_mm_add_epi16(dk, _mm_and_si128(dp, a)), _mm_and_si128(dn, a));
         }
-        r = _mm_or_si128(_mm_and_si128(r, keep), _mm_andnot_si128(keep, d));
+        return div255(_mm_add_epi16(_mm_mullo_epi16(s16, fs), _mm_mullo_epi16(d16, fd)));
+    };
+    for (; i + 4 <= n; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * i));
+        __m128i slo = _mm_unpacklo_epi8(s, zero), shi = _mm_unpackhi_epi8(s, zero);
+        if (kModulate) {
+            slo = div255(_mm_mullo_epi16(slo, color16));
+            shi = div255(_mm_mullo_epi16(shi, color16));
+            if (kAlphaTest) s = _mm_packus_epi16(slo, shi);
+        }
+        const __m128i lo = half(slo, _mm_unpacklo_epi8(d, zero));
+        const __m128i hi = half(shi, _mm_unpackhi_epi8(d, zero));
+        __m128i r = _mm_adds_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(d, addMask));
+        if (kAlphaTest || masked) {
+            __m128i keep = writeMask;
+            if (kAlphaTest) {
+                const __m128i a = _mm_srli_epi32(s, 24);
+                const __m128i pass =
+                    _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmplt_epi32(a, ref), lessSel),
+                                              _mm_and_si128(_mm_cmpeq_epi32(a, ref), equalSel)),
+                                 _mm_and_si128(_mm_cmpgt_epi32(a, ref), greaterSel));
+                keep = _mm_and_si128(keep, pass);
+            }
+            r = _mm_or_si128(_mm_and_si128(r, keep), _mm_andnot_si128(keep, d));
+        }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i), _mm_or_si128(r, forceBits));
     }
 #endif
     for (; i < n; ++i) {
         uint8_t* p = dst + 4 * i;
         const uint32_t d = PixelFormats::Codec::Load32(p);
-        if (kAlphaTest && !o.Pass[Alpha(src[i])]) continue;
-        const uint32_t r = Fast8888Pixel(o, src[i], d);
+        const uint32_t s = kModulate ? Modulate(src[i], color) : src[i];
+        if (kAlphaTest && !o.Pass[Alpha(s)]) continue;
+        const uint32_t r = Fast8888Pixel(o, s, d);
         PixelFormats::Codec::Store32(p, ((r & o.WriteMask) | (d & ~o.WriteMask)) | force);
     }
+}
+
+template <bool kAlphaTest, bool kXrgb, bool kSrcOver>
+void Output8888Plain(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
+    Output8888<kAlphaTest, kXrgb, kSrcOver, false>(o, dst, src, n, 0);
+}
+
+template <bool kAlphaTest, bool kXrgb, bool kSrcOver>
+void PickOutput8888(Output& o) {
+    o.Fn = &Output8888Plain<kAlphaTest, kXrgb, kSrcOver>;
+    o.FnModulate = &Output8888<kAlphaTest, kXrgb, kSrcOver, true>;
 }
 
 // Factors the 32-bit path computes exactly: constants and the source alpha, with sums that
@@ -711,12 +791,42 @@ void SetupOutput(Output& o, const Surface& target, const State& st) {
         o.OpColor = o.OpAlpha = kOpAdd;
     }
     const bool is8888 = o.Format == PixelFormats::kA8R8G8B8 || o.Format == PixelFormats::kX8R8G8B8;
+    o.FnModulate = nullptr;
     if (is8888 && SetupFastLanes(o)) {
+        const bool over = o.SrcColor == kBlendSrcAlpha && o.DestColor == kBlendInvSrcAlpha &&
+                          o.SrcAlpha == kBlendSrcAlpha &&
+                          (o.DestAlpha == kBlendInvSrcAlpha || o.DestAlpha == kBlendOne ||
+                           o.DestAlpha == kBlendZero);
+        for (int c = 0; c < 4; ++c)
+            o.SrcOverDestMask[c] = (c < 3 || o.DestAlpha == kBlendInvSrcAlpha) ? 0xFFFF : 0;
         const bool x = o.Format == PixelFormats::kX8R8G8B8;
-        if (o.AlphaTest)
-            o.Fn = x ? &Output8888<true, true> : &Output8888<true, false>;
-        else
-            o.Fn = x ? &Output8888<false, true> : &Output8888<false, false>;
+        const int pick = (o.AlphaTest ? 4 : 0) | (x ? 2 : 0) | (over ? 1 : 0);
+        switch (pick) {
+            case 0:
+                PickOutput8888<false, false, false>(o);
+                break;
+            case 1:
+                PickOutput8888<false, false, true>(o);
+                break;
+            case 2:
+                PickOutput8888<false, true, false>(o);
+                break;
+            case 3:
+                PickOutput8888<false, true, true>(o);
+                break;
+            case 4:
+                PickOutput8888<true, false, false>(o);
+                break;
+            case 5:
+                PickOutput8888<true, false, true>(o);
+                break;
+            case 6:
+                PickOutput8888<true, true, false>(o);
+                break;
+            default:
+                PickOutput8888<true, true, true>(o);
+                break;
+        }
     } else {
         o.Fn = &OutputGeneric;
     }
@@ -725,6 +835,8 @@ void SetupOutput(Output& o, const Surface& target, const State& st) {
 struct LevelRef {
     const Surface* Surf = nullptr;
     FetchFn Fetch = nullptr;
+    FetchRowFn FetchRow = nullptr;  // point sampling along one row, no addressing needed
+    bool Direct = false;            // texels are stored as native 32-bit ARGB
 };
 
 // Everything a primitive's spans need, set up once per primitive.
@@ -782,7 +894,8 @@ private:
     void CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p);
     void CoverClipped(const AttrVertex v[3], const Prim& p);
     void Shade(const Prim& p, int y, int x0, int x1);
-    void Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n, uint32_t* out) const;
+    const uint32_t* Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n,
+                           uint32_t* out) const;
 
     const Surface& target_;
     const State& st_;
@@ -862,16 +975,36 @@ void Rasterizer::SetupSampler(Prim& p) const {
         const Surface* s = &st_.Tex->Level[chosen[i]];
         p.Level[i].Surf = s;
         p.Level[i].Fetch = PickFetch(s->Format, p.Linear, border);
+        p.Level[i].FetchRow = PickFetchRow(s->Format);
+        p.Level[i].Direct = s->Format == PixelFormats::kA8R8G8B8 && NativeArgb();
     }
     p.MipWeight = weight;
 }
 
-void Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n,
-                        uint32_t* out) const {
+// The texels for n pixels from (cx, cy), in out or, for a run of unscaled 32-bit texels,
+// straight from the texture.
+const uint32_t* Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n,
+                                   uint32_t* out) const {
     const Surface& s = *l.Surf;
     const double w = s.Width, h = s.Height;
     int64_t u = ToFixed(p.U.At(cx, cy) * w), v = ToFixed(p.V.At(cx, cy) * h);
     const int64_t du = ToFixed(p.U.Dx * w), dv = ToFixed(p.V.Dx * h);
+    if (!p.Linear && dv == 0) {
+        // Inside the texture every addressing mode is the identity, so a row needs no
+        // per-pixel addressing; common for sprites and glyphs.
+        const int64_t row = v >> 16, first = u >> 16, last = (u + du * (n - 1)) >> 16;
+        if (row >= 0 && row < s.Height && first >= 0 && first < s.Width && last >= 0 &&
+            last < s.Width) {
+            const uint8_t* bits = s.Bits + std::ptrdiff_t(row) * s.Pitch;
+            if (l.Direct && du == 0x10000) {
+                const uint8_t* texels = bits + std::ptrdiff_t(first) * 4;
+                if (reinterpret_cast<uintptr_t>(texels) % alignof(uint32_t) == 0)
+                    return reinterpret_cast<const uint32_t*>(texels);
+            }
+            l.FetchRow(bits, u, du, n, out);
+            return out;
+        }
+    }
     int u0[kChunk], u1[kChunk], v0[kChunk], v1[kChunk];
     uint8_t fu[kChunk], fv[kChunk];
     SampleArgs a{&s, u0, u1, fu, v0, v1, fv, st_.BorderColor, n};
@@ -886,6 +1019,7 @@ void Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, double cy, 
         AxisPoint(v, dv, n, s.Height, st_.AddressV, v0);
     }
     l.Fetch(a, out);
+    return out;
 }
 
 void Rasterizer::Shade(const Prim& p, int y, int x0, int x1) {
@@ -911,31 +1045,37 @@ void Rasterizer::Shade(const Prim& p, int y, int x0, int x1) {
             }
         }
         const uint32_t* colors = src;
+        uint8_t* dst = row + std::ptrdiff_t(x) * out_.Bpp;
         if (!p.Textured) {
             if (p.ConstColor)
                 std::fill(src, src + n, p.Color);
             else
                 colors = dif;
         } else {
-            Sample(p, p.Level[0], cx, cy, n, tex);
+            const uint32_t* texels = Sample(p, p.Level[0], cx, cy, n, tex);
             if (p.MipWeight != 0) {
-                Sample(p, p.Level[1], cx, cy, n, tex2);
-                for (int i = 0; i < n; ++i) tex[i] = Lerp256(tex[i], tex2[i], p.MipWeight);
+                const uint32_t* second = Sample(p, p.Level[1], cx, cy, n, tex2);
+                for (int i = 0; i < n; ++i) tex[i] = Lerp256(texels[i], second[i], p.MipWeight);
+                texels = tex;
             }
             switch (combine_) {
                 case CombineKind::kModulate:
-                    ModulateSpan(tex, p.ConstColor ? nullptr : dif, p.Color, n, src);
+                    if (p.ConstColor && out_.FnModulate != nullptr) {
+                        out_.FnModulate(out_, dst, texels, n, p.Color);
+                        continue;
+                    }
+                    ModulateSpan(texels, p.ConstColor ? nullptr : dif, p.Color, n, src);
                     break;
                 case CombineKind::kTexture:
-                    colors = tex;
+                    colors = texels;
                     break;
                 default:
                     for (int i = 0; i < n; ++i)
-                        src[i] = CombineOne(st_, tex[i], p.ConstColor ? p.Color : dif[i]);
+                        src[i] = CombineOne(st_, texels[i], p.ConstColor ? p.Color : dif[i]);
                     break;
             }
         }
-        out_.Fn(out_, row + std::ptrdiff_t(x) * out_.Bpp, colors, n);
+        out_.Fn(out_, dst, colors, n);
     }
 }
 
@@ -1125,8 +1265,20 @@ bool Rasterizer::Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, co
     const int x1 = int(std::min<int64_t>(clip_.Right, CeilDiv(rb.X, kSub)));
     const int y0 = int(std::max<int64_t>(clip_.Top, CeilDiv(lt.Y, kSub)));
     const int y1 = int(std::min<int64_t>(clip_.Bottom, CeilDiv(rb.Y, kSub)));
-    if (x0 < x1)
-        for (int y = y0; y < y1; ++y) Shade(p, y, x0, x1);
+    if (x0 >= x1) return true;
+    // Rows of a small rectangle lie a whole pitch apart; asking for the rows ahead early lets
+    // their cache misses overlap the shading of this one.
+    constexpr int kAhead = 3;
+    const std::ptrdiff_t bytes = std::min<std::ptrdiff_t>(std::ptrdiff_t(x1 - x0) * out_.Bpp, 512);
+    for (int y = y0; y < y1; ++y) {
+        if (y + kAhead < y1) {
+            const uint8_t* ahead = target_.Bits + std::ptrdiff_t(y + kAhead) * target_.Pitch +
+                                   std::ptrdiff_t(x0) * out_.Bpp;
+            for (std::ptrdiff_t b = 0; b < bytes; b += 64) __builtin_prefetch(ahead + b, 1);
+            __builtin_prefetch(ahead + bytes - 1, 1);
+        }
+        Shade(p, y, x0, x1);
+    }
     return true;
 }
 
