@@ -14,7 +14,6 @@
 #include "pak/GFileList.h"
 #include "pak/GPakFile.h"
 #include "platform/Platform.h"
-#include "platform/Wildcard.h"
 
 namespace {
 
@@ -112,7 +111,9 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
     WriteOutcome outcome;
     const int64_t dataStart =
         4 + int64_t{GPakFile::kRecordSize} * static_cast<int64_t>(files.size());
-    if (fseek(out, static_cast<long>(dataStart), SEEK_SET) != 0) return outcome;
+    if (dataStart > kMaxPosition || fseek(out, static_cast<long>(dataStart), SEEK_SET) != 0) {
+        return outcome;
+    }
     auto leaveOut = [&outcome](size_t index, const char* why) {
         outcome.Result = WriteOutcome::LeaveOut;
         outcome.Index = index;
@@ -265,17 +266,25 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
     // Nothing complete was written; the object still describes what was meant to be.
     std::vector<int64_t> sizes;
     std::vector<const Candidate*> measured;
-    int64_t running = 0;
     for (const Candidate* file : files) {
         const int64_t size = MeasureFile(file->Source);
         if (size < 0 || size > kMaxPosition) continue;
         measured.push_back(file);
         sizes.push_back(size);
     }
-    allocateTable(measured.size());
-    running = DataStart;
+    // Offsets must stay below 2 GiB: keep as many files as fit behind the table.
+    size_t fits = measured.size();
+    int64_t total = 4 + int64_t{kRecordSize} * static_cast<int64_t>(fits);
     for (size_t i = 0; i < measured.size(); ++i) {
-        if (running + sizes[i] > kMaxPosition) break;
+        total += sizes[i];
+        if (total > kMaxPosition) {
+            fits = i;
+            break;
+        }
+    }
+    allocateTable(fits);
+    int64_t running = DataStart;
+    for (size_t i = 0; i < fits; ++i) {
         FillEntry(Entries[i], *measured[i], running, sizes[i]);
         running += sizes[i];
     }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
 
 #include "misc/Random.h"
 #include "pak/GFileList.h"
@@ -53,13 +52,9 @@ TEST(GFileList, AddFiles_KeepsTheCallersSeparatorOnlyForTheFirstLevel) {
     list.AddFiles("data\\*.*");
     EXPECT_EQ(Sorted(list.Files), (std::vector<std::string>{"data\\a.txt", "data\\sub/b.txt",
                                                             "data\\sub/deeper/c.txt"}));
-}
-
-TEST(GFileList, AddFiles_WithoutSeparatorWalksTheWorkingFolder) {
-    TempDir dir;
-    MakeTree(dir);
-    TestSupport::CwdGuard cwd(dir.Path() / "data");
-    GFileList list;
+    // Without any separator the working folder is walked.
+    TestSupport::CwdGuard inner(dir.Path() / "data");
+    list.Clear();
     list.AddFiles("*.*");
     EXPECT_EQ(Sorted(list.Files),
               (std::vector<std::string>{"a.txt", "sub/b.txt", "sub/deeper/c.txt"}));
@@ -140,17 +135,12 @@ TEST(GFileList, RootRecording) {
     EXPECT_EQ(Sorted(rooted.Files), (std::vector<std::string>{"data/gfx/fx", "data/gfx/ui"}));
 }
 
-TEST(GFileList, GetRandomFile_FollowsTheEngineGenerator) {
+TEST(GFileList, GetRandomFile_SameSeedSamePick) {
     GFileList list;
     EXPECT_EQ(list.GetRandomFile(), "");
     for (const char* name : {"a", "b", "c", "d", "e"}) list.Files.push_back(name);
-
     SeedRand(1234);
-    std::vector<std::string> first;
-    for (int i = 0; i < 20; ++i) first.push_back(list.GetRandomFile());
+    const std::string first = list.GetRandomFile() + list.GetRandomFile() + list.GetRandomFile();
     SeedRand(1234);
-    std::vector<std::string> second;
-    for (int i = 0; i < 20; ++i) second.push_back(list.GetRandomFile());
-    EXPECT_EQ(first, second);
-    EXPECT_GT(std::set<std::string>(first.begin(), first.end()).size(), 1u);
+    EXPECT_EQ(list.GetRandomFile() + list.GetRandomFile() + list.GetRandomFile(), first);
 }
