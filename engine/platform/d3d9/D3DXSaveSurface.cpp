@@ -7,63 +7,12 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/d3d9/DdsReader.h"
 #include "platform/d3d9/ImageCodec.h"
 #include "platform/d3d9/PixelFormats.h"
 #include "platform/d3d9/SoftD3D.h"
 
 namespace {
-
-void PutU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
-
-// The DDS pixel-format block of a format: flags, bit count and the R, G, B, A masks.
-bool DdsPixelFormat(D3DFORMAT format, uint32_t pf[6]) {
-    static const struct {
-        D3DFORMAT Format;
-        uint32_t Flags, Bits, R, G, B, A;
-    } kTable[] = {
-        {D3DFMT_A8R8G8B8, 0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
-        {D3DFMT_X8R8G8B8, 0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0},
-        {D3DFMT_R5G6B5, 0x40, 16, 0xF800, 0x7E0, 0x1F, 0},
-        {D3DFMT_X1R5G5B5, 0x40, 16, 0x7C00, 0x3E0, 0x1F, 0},
-        {D3DFMT_A1R5G5B5, 0x41, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
-        {D3DFMT_A4R4G4B4, 0x41, 16, 0xF00, 0xF0, 0xF, 0xF000},
-        {D3DFMT_A8, 0x2, 8, 0, 0, 0, 0xFF},
-        {D3DFMT_L8, 0x20000, 8, 0xFF, 0, 0, 0},
-        {D3DFMT_A8L8, 0x20001, 16, 0xFF, 0, 0, 0xFF00},
-    };
-    for (const auto& e : kTable) {
-        if (e.Format == format) {
-            const uint32_t values[6] = {e.Flags, e.Bits, e.R, e.G, e.B, e.A};
-            std::memcpy(pf, values, sizeof(values));
-            return true;
-        }
-    }
-    return false;
-}
-
-std::vector<uint8_t> DdsFile(D3DFORMAT format, int w, int h, const std::vector<uint8_t>& rows) {
-    uint32_t pf[6] = {0, 0, 0, 0, 0, 0};
-    DdsPixelFormat(format, pf);
-    std::vector<uint8_t> b(128, 0);
-    std::memcpy(b.data(), "DDS ", 4);
-    PutU32(b, 4, 124);
-    PutU32(b, 8, 0x100F);  // caps, height, width, pitch, pixel format
-    PutU32(b, 12, uint32_t(h));
-    PutU32(b, 16, uint32_t(w));
-    PutU32(b, 20, uint32_t(w) * (pf[1] / 8));
-    PutU32(b, 76, 32);
-    PutU32(b, 80, pf[0]);
-    PutU32(b, 88, pf[1]);
-    PutU32(b, 92, pf[2]);
-    PutU32(b, 96, pf[3]);
-    PutU32(b, 100, pf[4]);
-    PutU32(b, 104, pf[5]);
-    PutU32(b, 108, 0x1000);  // a plain texture
-    b.insert(b.end(), rows.begin(), rows.end());
-    return b;
-}
 
 bool HasAlpha(D3DFORMAT format) {
     return format == D3DFMT_A8R8G8B8 || format == D3DFMT_A1R5G5B5 || format == D3DFMT_A4R4G4B4 ||
@@ -138,7 +87,8 @@ HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT Des
 
     std::vector<uint8_t> bytes;
     if (DestFormat == D3DXIFF_DDS) {
-        bytes = DdsFile(desc.Format, w, h, rows);
+        bytes = DdsReader::Header(uint32_t(desc.Format), w, h);
+        bytes.insert(bytes.end(), rows.begin(), rows.end());
     } else if (!ImageCodec::Encode(image, ImageCodec::FileFormat(DestFormat), image.HasAlpha,
                                    bytes)) {
         return E_FAIL;

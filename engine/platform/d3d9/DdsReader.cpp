@@ -21,33 +21,37 @@ constexpr uint32_t kPfFourCC = 0x4;
 constexpr uint32_t kPfRgb = 0x40;
 constexpr uint32_t kPfLuminance = 0x20000;
 
-// D3DFORMAT values of the texel layouts we store.
-constexpr uint32_t kA8R8G8B8 = 21, kX8R8G8B8 = 22, kR5G6B5 = 23, kX1R5G5B5 = 24, kA1R5G5B5 = 25,
-                   kA4R4G4B4 = 26, kA8 = 28, kL8 = 50, kA8L8 = 51;
-
 constexpr int kMaxSide = 16384;
+
+// The texel layouts we store (D3DFORMAT value), as a pixel-format block describes them.
+struct Layout {
+    uint32_t Format, Kind, Bits, R, G, B, A;
+};
+constexpr Layout kLayouts[] = {
+    {21, kPfRgb, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+    {22, kPfRgb, 32, 0xFF0000, 0xFF00, 0xFF, 0},
+    {23, kPfRgb, 16, 0xF800, 0x7E0, 0x1F, 0},
+    {24, kPfRgb, 16, 0x7C00, 0x3E0, 0x1F, 0},
+    {25, kPfRgb, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
+    {26, kPfRgb, 16, 0xF00, 0xF0, 0xF, 0xF000},
+    {28, kPfAlpha, 8, 0, 0, 0, 0xFF},
+    {50, kPfLuminance, 8, 0xFF, 0, 0, 0},
+    {51, kPfLuminance, 16, 0xFF, 0, 0, 0xFF00},
+};
+
+const Layout* LayoutOf(uint32_t format) {
+    for (const Layout& l : kLayouts) {
+        if (l.Format == format) return &l;
+    }
+    return nullptr;
+}
 
 uint32_t U32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-int BytesPerTexel(uint32_t format) {
-    switch (format) {
-        case kA8R8G8B8:
-        case kX8R8G8B8:
-            return 4;
-        case kR5G6B5:
-        case kX1R5G5B5:
-        case kA1R5G5B5:
-        case kA4R4G4B4:
-        case kA8L8:
-            return 2;
-        case kA8:
-        case kL8:
-            return 1;
-        default:
-            return 0;
-    }
+void PutU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
 
 struct PixelFormat {
@@ -57,29 +61,17 @@ struct PixelFormat {
 // Maps the file's masks to a format; 0 when it is not one we store.
 uint32_t FormatOf(const PixelFormat& pf) {
     // Some writers store the format number itself where a four-character code would go.
-    if (pf.Flags & kPfFourCC) return BytesPerTexel(pf.FourCC) != 0 ? pf.FourCC : 0;
+    if (pf.Flags & kPfFourCC) return LayoutOf(pf.FourCC) != nullptr ? pf.FourCC : 0;
     const uint32_t a = (pf.Flags & (kPfAlphaPixels | kPfAlpha)) ? pf.A : 0;
-    if (pf.Flags & kPfRgb) {
-        if (pf.Bits == 32 && pf.R == 0xFF0000 && pf.G == 0xFF00 && pf.B == 0xFF) {
-            if (a == 0xFF000000) return kA8R8G8B8;
-            if (a == 0) return kX8R8G8B8;
-        }
-        if (pf.Bits == 16) {
-            if (pf.R == 0xF800 && pf.G == 0x7E0 && pf.B == 0x1F && a == 0) return kR5G6B5;
-            if (pf.R == 0x7C00 && pf.G == 0x3E0 && pf.B == 0x1F) {
-                if (a == 0x8000) return kA1R5G5B5;
-                if (a == 0) return kX1R5G5B5;
-            }
-            if (pf.R == 0xF00 && pf.G == 0xF0 && pf.B == 0xF && a == 0xF000) return kA4R4G4B4;
-        }
-        return 0;
+    const uint32_t kind = (pf.Flags & kPfRgb)         ? kPfRgb
+                          : (pf.Flags & kPfLuminance) ? kPfLuminance
+                          : (pf.Flags & kPfAlpha)     ? kPfAlpha
+                                                      : 0;
+    for (const Layout& l : kLayouts) {
+        // Colour masks of an alpha-only layout mean nothing, whatever a writer left there.
+        const bool colours = kind == kPfAlpha || (pf.R == l.R && pf.G == l.G && pf.B == l.B);
+        if (l.Kind == kind && l.Bits == pf.Bits && colours && l.A == a) return l.Format;
     }
-    if (pf.Flags & kPfLuminance) {
-        if (pf.Bits == 8 && pf.R == 0xFF && a == 0) return kL8;
-        if (pf.Bits == 16 && pf.R == 0xFF && a == 0xFF00) return kA8L8;
-        return 0;
-    }
-    if ((pf.Flags & kPfAlpha) && pf.Bits == 8 && pf.A == 0xFF) return kA8;
     return 0;
 }
 
@@ -87,6 +79,28 @@ uint32_t FormatOf(const PixelFormat& pf) {
 
 bool IsDds(const uint8_t* data, size_t size) {
     return data != nullptr && size >= 4 && std::memcmp(data, "DDS ", 4) == 0;
+}
+
+std::vector<uint8_t> Header(uint32_t format, int width, int height) {
+    const Layout* l = LayoutOf(format);
+    if (l == nullptr || width <= 0 || height <= 0) return {};
+    std::vector<uint8_t> b(kHeaderEnd, 0);
+    std::memcpy(b.data(), "DDS ", 4);
+    uint8_t* h = b.data() + 4;
+    PutU32(h, kHeaderSize);
+    PutU32(h + 4, 0x100F);  // caps, height, width, pitch and pixel format are valid
+    PutU32(h + 8, uint32_t(height));
+    PutU32(h + 12, uint32_t(width));
+    PutU32(h + 16, uint32_t(width) * (l->Bits / 8));
+    PutU32(h + 72, kPixelFormatSize);
+    PutU32(h + 76, l->Kind | (l->A != 0 && l->Kind != kPfAlpha ? kPfAlphaPixels : 0));
+    PutU32(h + 84, l->Bits);
+    PutU32(h + 88, l->R);
+    PutU32(h + 92, l->G);
+    PutU32(h + 96, l->B);
+    PutU32(h + 100, l->A);
+    PutU32(h + 104, 0x1000);  // a plain texture
+    return b;
 }
 
 bool Read(const uint8_t* data, size_t size, Image& image) {
@@ -115,7 +129,7 @@ bool Read(const uint8_t* data, size_t size, Image& image) {
         levels = static_cast<int>(mipCount);
     }
 
-    const int bpp = BytesPerTexel(format);
+    const int bpp = int(LayoutOf(format)->Bits / 8);
     size_t offset = kHeaderEnd;
     image.Levels.reserve(levels);
     for (int i = 0; i < levels; ++i) {

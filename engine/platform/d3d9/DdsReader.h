@@ -1,6 +1,6 @@
-// Reads uncompressed 2D DDS files in the texel formats the software device stores, without
-// converting anything: a level's bytes are the file's own, so 16-bit font textures reach the
-// texture exactly as they were written.
+// Reads (and heads) uncompressed 2D DDS files in the texel formats the software device stores,
+// without converting anything: a level's bytes are the file's own, so 16-bit font textures reach
+// the texture exactly as they were written.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +25,10 @@ struct Image {
 
 // True when the bytes begin with the DDS signature (whether or not the rest is valid).
 bool IsDds(const uint8_t* data, size_t size);
+
+// The 128-byte header of a one-level file of the format, for texels packed row by row after
+// it; empty for a format outside the nine.
+std::vector<uint8_t> Header(uint32_t format, int width, int height);
 
 // Parses the header and lays out the mip levels. False for a bad signature or header, a
 // compressed, cube, volume or extended-header file, a texel layout outside the nine formats,
