@@ -111,10 +111,3 @@ TEST(CSV, LinesOfAnyLengthAreRead) {
     EXPECT_EQ(reader.GetNextString(), "b");
     EXPECT_EQ(reader.GetNextString(), "");
 }
-
-TEST(CSV, FreshReaderGivesEmptyFields) {
-    CSV reader;
-    EXPECT_TRUE(reader.AtEnd());
-    EXPECT_EQ(reader.GetNextString(), "");
-    EXPECT_EQ(reader.GetNextInt(), 0);
-}

@@ -118,24 +118,6 @@ TEST(GBufferedFile, LongLinesComeInPiecesWithNothingDropped) {
     EXPECT_EQ(ReadAllLines(file, 5), (std::vector<std::string>{"abcd", "efgh", "xyz", "1234"}));
 }
 
-TEST(GBufferedFile, IsLineCutTellsAPieceFromAWholeLine) {
-    TempDir dir;
-    WriteFile(dir.Path() / "f.txt", "abcdef\nxy");
-    GBufferedFile file;
-    ASSERT_TRUE(file.Load(dir / "f.txt"));
-    char buffer[4];
-    file.ReadLine(buffer, sizeof(buffer));
-    EXPECT_STREQ(buffer, "abc");
-    EXPECT_TRUE(file.IsLineCut());
-    file.ReadLine(buffer, sizeof(buffer));
-    EXPECT_STREQ(buffer, "def");
-    EXPECT_FALSE(file.IsLineCut());
-    file.ReadLine(buffer, sizeof(buffer));
-    EXPECT_STREQ(buffer, "xy");
-    EXPECT_FALSE(file.IsLineCut());
-    EXPECT_TRUE(file.IsEOF());
-}
-
 TEST(GBufferedFile, BufferWithoutRoomForTextSkipsLinesAndStillReachesTheEnd) {
     TempDir dir;
     WriteFile(dir.Path() / "f.txt", "abc\ndef\n");
@@ -274,8 +256,4 @@ TEST(GBufferedFileManager, FailedLoadIsNeverServedAgain) {
     GBufferedFile* missing = manager.GetFile(dir / "missing.txt");
     EXPECT_TRUE(missing->IsEOF());
     EXPECT_EQ(missing->GetSize(), 0);
-}
-
-TEST(GBufferedFileManager, ProcessWideManagerIsOne) {
-    EXPECT_EQ(&GetBufferedFileManager(), &GetBufferedFileManager());
 }

@@ -148,12 +148,6 @@ TEST(IniLoader, TypedGetters) {
     EXPECT_EQ(std::vector<int32_t>({x, y, w, h}), std::vector<int32_t>({5, 6, 0, 0}));
 }
 
-TEST(IniLoader, NumbersReadOnlyTheFirst63Characters) {
-    IniLoader ini;
-    ini.AddString("n", std::string(62, '0') + "78");
-    EXPECT_EQ(ini.GetInt("n"), 7);
-}
-
 TEST(IniLoader, AddFormatsAndRules) {
     IniLoader ini;
     ini.AddInt("i", -3);
@@ -169,16 +163,6 @@ TEST(IniLoader, AddFormatsAndRules) {
                                         {"q", "1,2,3,4"},
                                         {"s", "  padded "},
                                         {"k", ""}}));
-}
-
-TEST(IniLoader, RemoveKeyTakesTheFirstMatchOnly) {
-    IniLoader ini;
-    ini.AddInt("a", 1);
-    ini.AddInt("b", 2);
-    ini.AddInt("a", 3);
-    ini.RemoveKey("a");
-    ini.RemoveKey("zz");
-    EXPECT_EQ(AllRecords(ini), (Records{{"b", "2"}, {"a", "3"}}));
 }
 
 TEST(IniLoader, WriteFormat) {
