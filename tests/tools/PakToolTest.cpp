@@ -105,6 +105,7 @@ TEST(PakTool, Extract_WritesNothingOutsideDest) {
     TempDir dir;
     PakBuilder builder;
     builder.Add("../escaped.txt", "x").Add("/abs.txt", "x").Add("link/through.txt", "x");
+    builder.Add("link/new/deeper.txt", "x");
     builder.Add("ok\\inner.txt", "fine");
     WriteFile(dir.Path() / "evil.pak", builder.BytesWithDerivedOffsets());
     fs::create_directories(dir.Path() / "dest");
@@ -118,6 +119,7 @@ TEST(PakTool, Extract_WritesNothingOutsideDest) {
     EXPECT_NE(r.Err.find("[link/through.txt]"), std::string::npos) << r.Err;
     EXPECT_EQ(TestSupport::ListTree(dir.Path()),
               (std::vector<std::string>{"dest/ok/inner.txt", "evil.pak"}));
+    EXPECT_TRUE(fs::is_empty(dir.Path() / "outside"));
 }
 
 struct DamageCase {

@@ -85,7 +85,8 @@ std::string EntryLabel(int32_t index, const GPakEntry& entry) {
 }
 
 // Where an entry goes below dest, or empty (with a complaint) when it must not be written:
-// folders on the way may be links that lead elsewhere, and the file itself may be one.
+// folders on the way may be links that lead elsewhere, and the file itself may be one. The
+// check comes before any folder is made, so not even an empty folder appears outside.
 fs::path OutputPath(const fs::path& destCanonical, const fs::path& dest, const std::string& name) {
     std::string relative = name;
     for (char& c : relative) {
@@ -93,15 +94,18 @@ fs::path OutputPath(const fs::path& destCanonical, const fs::path& dest, const s
     }
     const fs::path target = dest / relative;
     std::error_code ec;
+    fs::path existing = target.parent_path();
+    while (!fs::exists(existing, ec) && existing.has_relative_path()) {
+        existing = existing.parent_path();
+    }
+    const fs::path inside = fs::canonical(existing, ec).lexically_relative(destCanonical);
+    if (ec || inside.empty() || *inside.begin() == "..") {
+        Complain("skipping [" + name + "]: its folder leads outside " + dest.string());
+        return {};
+    }
     fs::create_directories(target.parent_path(), ec);
     if (ec) {
         Complain("cannot create " + target.parent_path().string() + ": " + ec.message());
-        return {};
-    }
-    const fs::path parent = fs::canonical(target.parent_path(), ec);
-    const fs::path inside = parent.lexically_relative(destCanonical);
-    if (ec || inside.empty() || *inside.begin() == "..") {
-        Complain("skipping [" + name + "]: its folder leads outside " + dest.string());
         return {};
     }
     if (fs::is_symlink(target, ec)) {
