@@ -21,6 +21,14 @@ void GBufferedFile::Release() {
     FilePath.clear();
 }
 
+bool GBufferedFile::FailLoad() {
+    if (FileHandle != nullptr) fclose(FileHandle);
+    FileHandle = nullptr;
+    Release();
+    AtEnd = true;
+    return false;
+}
+
 bool GBufferedFile::Load(std::string path) {
     // A reused object starts from nothing, so no earlier content leaks into this load.
     Release();
@@ -32,19 +40,13 @@ bool GBufferedFile::Load(std::string path) {
         char error[2048];
         snprintf(error, sizeof(error), "GBufferedFile failed to open file [%s]", path.c_str());
         GetDebugLog().Log(error);
-        AtEnd = true;
-        DataSize = 0;
-        return false;
+        return FailLoad();
     }
 
     int64_t size = Platform::StreamSize(FileHandle);
     if (size > MAXSIZE) {
         GetDebugLog().LogError("GBufferedFile File size > 1 gig");
-        fclose(FileHandle);
-        FileHandle = nullptr;
-        DataSize = 0;
-        AtEnd = true;
-        return false;
+        return FailLoad();
     }
     if (size < 0) size = 0;
     DataSize = static_cast<int32_t>(size);
@@ -52,15 +54,11 @@ bool GBufferedFile::Load(std::string path) {
     Data = new (std::nothrow) char[DataSize > 0 ? DataSize : 1];
     if (Data == nullptr) {
         GetDebugLog().LogError("Failed to allocate GBufferedFile data");
-        fclose(FileHandle);
-        FileHandle = nullptr;
-        DataSize = 0;
-        AtEnd = true;
-        return false;
+        return FailLoad();
     }
 
-    // The file may have shrunk since it was measured (or be something that cannot be read,
-    // such as a folder); serving the unread tail would hand out garbage.
+    // The file may have shrunk since it was measured, or be one that yields less than its
+    // size; serving the unread tail would hand out garbage.
     size_t got = DataSize > 0 ? fread(Data, 1, static_cast<size_t>(DataSize), FileHandle) : 0;
     fclose(FileHandle);
     FileHandle = nullptr;
@@ -69,9 +67,7 @@ bool GBufferedFile::Load(std::string path) {
         snprintf(error, sizeof(error), "GBufferedFile short read [%s] %d of %d bytes", path.c_str(),
                  static_cast<int>(got), static_cast<int>(DataSize));
         GetDebugLog().LogError(error);
-        Release();
-        AtEnd = true;
-        return false;
+        return FailLoad();
     }
 
     Cursor = Data;

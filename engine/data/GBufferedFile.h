@@ -38,6 +38,8 @@ public:
 
 private:
     void Release();
+    // Leaves the object empty and at its end after a failed load.
+    bool FailLoad();
 
     char* Data = nullptr;
     char* Cursor = nullptr;

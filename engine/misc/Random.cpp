@@ -24,6 +24,16 @@ bool TableReadable(const float* table) {
     return false;
 }
 
+// The next entry of a table, read in a cycle.
+float ReadTable(const float* table, int& pos) {
+    if (!TableReadable(table)) return 0.0f;
+    if (pos < 0 || pos >= RandomCount) pos = 0;
+    float value = table[pos];
+    pos++;
+    if (pos >= RandomCount) pos = 0;
+    return value;
+}
+
 }  // namespace
 
 void SeedRand(uint32_t seed) {
@@ -68,12 +78,7 @@ void FreeRandom() {
 }
 
 float GetRandom() {
-    if (!TableReadable(RandomValues)) return 0.0f;
-    if (RandomPos < 0 || RandomPos >= RandomCount) RandomPos = 0;
-    float value = RandomValues[RandomPos];
-    RandomPos++;
-    if (RandomPos >= RandomCount) RandomPos = 0;
-    return value;
+    return ReadTable(RandomValues, RandomPos);
 }
 
 float RandomRange(float min, float max) {
@@ -85,12 +90,7 @@ bool RandomChance(float p) {
 }
 
 float GetRandomB() {
-    if (!TableReadable(RandomValuesB)) return 0.0f;
-    if (RandomPosB < 0 || RandomPosB >= RandomCount) RandomPosB = 0;
-    float value = RandomValuesB[RandomPosB];
-    RandomPosB++;
-    if (RandomPosB >= RandomCount) RandomPosB = 0;
-    return value;
+    return ReadTable(RandomValuesB, RandomPosB);
 }
 
 float RandomRangeB(float min, float max) {
