@@ -21,9 +21,9 @@ void CreateBenchmark(benchmark::State& state, const std::vector<BenchTrees::Tree
     for (auto _ : state) {
         BenchTrees::RunStats pak, tar;
         auto runPak = [&] {
+            // As a user runs it: from the folder that holds the tree.
             pak = BenchTrees::RunTimed(
-                {BIN_DIR "/pak", "create", source.string(), pakPath, "--prefix", "tree"},
-                scratch.Path);
+                {BIN_DIR "/pak", "create", "source", "tree.pak", "--prefix", "tree"}, scratch.Path);
         };
         auto runTar = [&] {
             tar = BenchTrees::RunTimed({"tar", "-cf", tarPath, "-C", source.string(), "."},
