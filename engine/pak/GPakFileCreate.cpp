@@ -101,8 +101,8 @@ void FillEntry(GPakEntry& entry, const Candidate& file, int64_t offset, int64_t 
 
 struct WriteOutcome {
     enum { Done, LeaveOut, Failed } Result = Failed;
-    size_t Index = 0;  // the file to leave out
-    const char* Why = nullptr;
+    // The files to leave out (in list order), and why.
+    std::vector<std::pair<size_t, const char*>> LeftOut;
 };
 
 // Writes the archive of files into out, filling entries (one per file) on the way.
@@ -114,10 +114,18 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
     if (dataStart > kMaxPosition || fseek(out, static_cast<long>(dataStart), SEEK_SET) != 0) {
         return outcome;
     }
-    auto leaveOut = [&outcome](size_t index, const char* why) {
+    // Once a file must be left out, this attempt is lost; the files after it are only
+    // checked for opening, so that one more attempt usually does without all of them.
+    auto leaveOut = [&outcome, &files](size_t index, const char* why) {
         outcome.Result = WriteOutcome::LeaveOut;
-        outcome.Index = index;
-        outcome.Why = why;
+        outcome.LeftOut.emplace_back(index, why);
+        for (size_t i = index + 1; i < files.size(); ++i) {
+            if (FILE* probe = Platform::OpenStream(files[i]->Source, "rb")) {
+                fclose(probe);
+            } else {
+                outcome.LeftOut.emplace_back(i, "it cannot be opened");
+            }
+        }
         return outcome;
     };
 
@@ -253,8 +261,11 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
             written = tableFilled && closed && Platform::MoveFileReplacing(tempPath, archivePath);
             break;
         }
-        LogSkipped(files[outcome.Index]->Source, outcome.Why);
-        files.erase(files.begin() + static_cast<std::ptrdiff_t>(outcome.Index));
+        for (const auto& left : outcome.LeftOut) LogSkipped(files[left.first]->Source, left.second);
+        // Back to front, so the indexes still point at the right files.
+        for (auto it = outcome.LeftOut.rbegin(); it != outcome.LeftOut.rend(); ++it) {
+            files.erase(files.begin() + static_cast<std::ptrdiff_t>(it->first));
+        }
         fclose(out);
         out = Platform::OpenStream(tempPath, "wb");
     }
