@@ -99,6 +99,14 @@ void FillEntry(GPakEntry& entry, const Candidate& file, int64_t offset, int64_t 
     entry.Size = static_cast<uint32_t>(size);
 }
 
+// Why IsOpenableFile said no: gone, or something other than a plain file.
+const char* NotAFileReason() {
+    const uint32_t error = Platform::GetLastError();
+    return error == Platform::kErrorFileNotFound || error == Platform::kErrorPathNotFound
+               ? "it cannot be opened"
+               : "it is not a regular file";
+}
+
 struct WriteOutcome {
     enum { Done, LeaveOut, Failed } Result = Failed;
     // The files to leave out (in list order), and why.
@@ -120,7 +128,9 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
         outcome.Result = WriteOutcome::LeaveOut;
         outcome.LeftOut.emplace_back(index, why);
         for (size_t i = index + 1; i < files.size(); ++i) {
-            if (FILE* probe = Platform::OpenStream(files[i]->Source, "rb")) {
+            if (!Platform::IsOpenableFile(files[i]->Source)) {
+                outcome.LeftOut.emplace_back(i, NotAFileReason());
+            } else if (FILE* probe = Platform::OpenStream(files[i]->Source, "rb")) {
                 fclose(probe);
             } else {
                 outcome.LeftOut.emplace_back(i, "it cannot be opened");
@@ -131,6 +141,8 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
 
     int64_t running = dataStart;
     for (size_t i = 0; i < files.size(); ++i) {
+        // Only regular files: opening a pipe would wait for a writer that never comes.
+        if (!Platform::IsOpenableFile(files[i]->Source)) return leaveOut(i, NotAFileReason());
         FILE* pathname = Platform::OpenStream(files[i]->Source, "rb");
         if (!pathname) return leaveOut(i, "it cannot be opened");
         // Read straight into our buffer: a stream buffer of its own would only add a copy.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -152,6 +153,22 @@ TEST(GPakFileCreate, SkipsFilesWhoseNamesDoNotFit) {
     const std::vector<std::string> messages = log.Messages();
     EXPECT_TRUE(Mentions(messages, "d/" + tooLong + "]"));
     EXPECT_TRUE(Mentions(messages, std::string(52, 'q') + "]"));
+}
+
+// A pipe would block the writer forever; a dangling link has nothing to read.
+TEST(GPakFileCreate, LeavesOutWhatIsNotAPlainFile) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/plain.txt", "plain");
+    ASSERT_EQ(mkfifo((dir / "data/pipe").c_str(), 0600), 0);
+    fs::create_symlink(dir.Path() / "nowhere", dir.Path() / "data/dangling");
+    LogCapture log;
+    GPakFile pak;
+    pak.Create(dir / "data/*.*", dir / "out.pak", 0, "");
+    EXPECT_EQ(ReadBack(dir / "out.pak"),
+              (std::map<std::string, std::string>{{"plain.txt", "plain"}}));
+    const std::vector<std::string> messages = log.Messages();
+    EXPECT_TRUE(Mentions(messages, "pipe]: it is not a regular file"));
+    EXPECT_TRUE(Mentions(messages, "dangling]: it cannot be opened"));
 }
 
 TEST(GPakFileCreate, NeverPacksTheArchiveIntoItself) {
