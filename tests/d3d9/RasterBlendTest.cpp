@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(Ops, TextureStage,
                              return std::string(info.param.Name);
                          });
 
-TEST(RasterShading, DiffuseIsInterpolatedAcrossThePrimitiveWithoutATexture) {
+TEST(RasterShading, DiffuseIsInterpolatedAcrossThePrimitive) {
     Image target(8, 1);
     State st = StateFor(target);
     st.ColorOp = 2;  // select texture: with no texture the diffuse colour is drawn
@@ -199,6 +199,16 @@ TEST(RasterShading, DiffuseIsInterpolatedAcrossThePrimitiveWithoutATexture) {
     q[1].Color = q[3].Color = 0xFFFFFFFF;
     ASSERT_TRUE(DrawQuad(target, st, q));
     const uint32_t want[8] = {16, 48, 80, 112, 143, 175, 207, 239};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(target.Get(x, 0), 0xFF000000u | want[x] * 0x010101u) << x;
+    // Modulating a white texture must not change the interpolated colour.
+    Image white(2, 2, PixelFormats::kA8R8G8B8, 0xFFFFFFFF);
+    SoftRaster::Texture tex;
+    tex.Levels = 1;
+    tex.Level[0] = white.Surf();
+    st.Tex = &tex;
+    st.ColorOp = 4;
+    target = Image(8, 1);
+    ASSERT_TRUE(DrawQuad(target, st, q));
     for (int x = 0; x < 8; ++x) EXPECT_EQ(target.Get(x, 0), 0xFF000000u | want[x] * 0x010101u) << x;
     st.ShadeMode = 1;  // flat: the first vertex's colour
     ASSERT_TRUE(DrawQuad(target, st, q));

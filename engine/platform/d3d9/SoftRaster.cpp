@@ -1243,7 +1243,7 @@ bool Rasterizer::Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, co
     if (double(s0.U) + s1.U != double(o0.U) + o1.U || double(s0.V) + s1.V != double(o0.V) + o1.V)
         return false;
     const bool flat = st_.ShadeMode == kShadeFlat;
-    if (flat ? a.Color != d.Color : false) return false;
+    if (flat && a.Color != d.Color) return false;
     if (!flat)
         for (int k = 0; k < 4; ++k)
             if (Ch(s0.Color, k) + Ch(s1.Color, k) != Ch(o0.Color, k) + Ch(o1.Color, k))
