@@ -152,6 +152,16 @@ TEST(RasterBlend, DefaultAlphaTestDiscardsFullyTransparentTexels) {
     ASSERT_TRUE(DrawQuad(target, st, Quad(-0.5f, -0.5f, kRow - 0.5f, 0.5f, 0xFFFFFFFF)));
     for (int x = 0; x < kRow; ++x)
         EXPECT_EQ(target.Get(x, 0), x % 2 ? 0x01000000u : 0xFFFFFFFFu) << x;
+    // The renderer's own blending: source-over colour, accumulated alpha.
+    target = Image(kRow, 1, PixelFormats::kA8R8G8B8, 0xFFFFFFFF);
+    st.SrcBlend = 5;
+    st.DestBlend = 6;
+    st.SeparateAlphaBlend = true;
+    st.SrcBlendAlpha = 5;
+    st.DestBlendAlpha = 2;
+    ASSERT_TRUE(DrawQuad(target, st, Quad(-0.5f, -0.5f, kRow - 0.5f, 0.5f, 0xFFFFFFFF)));
+    for (int x = 0; x < kRow; ++x)
+        EXPECT_EQ(target.Get(x, 0), x % 2 ? 0xFFFEFEFEu : 0xFFFFFFFFu) << x;
 }
 
 struct StageCase {

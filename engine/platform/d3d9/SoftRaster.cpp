@@ -799,8 +799,13 @@ void SetupOutput(Output& o, const Surface& target, const State& st) {
                            o.DestAlpha == kBlendZero);
         for (int c = 0; c < 4; ++c)
             o.SrcOverDestMask[c] = (c < 3 || o.DestAlpha == kBlendInvSrcAlpha) ? 0xFFFF : 0;
+        // Source-over leaves a pixel of alpha 0 exactly as it was, so a test that only drops
+        // alpha 0 (the renderer's default) changes nothing there and can be skipped.
+        bool onlyDropsZero = !o.Pass[0];
+        for (int alpha = 1; alpha < 256; ++alpha) onlyDropsZero = onlyDropsZero && o.Pass[alpha];
+        const bool test = o.AlphaTest && !(over && o.DestAlpha != kBlendZero && onlyDropsZero);
         const bool x = o.Format == PixelFormats::kX8R8G8B8;
-        const int pick = (o.AlphaTest ? 4 : 0) | (x ? 2 : 0) | (over ? 1 : 0);
+        const int pick = (test ? 4 : 0) | (x ? 2 : 0) | (over ? 1 : 0);
         switch (pick) {
             case 0:
                 PickOutput8888<false, false, false>(o);
