@@ -98,8 +98,11 @@ void SoftDirect3D9::FillCaps(D3DCAPS9& caps) {
                              D3DPMISCCAPS_SEPARATEALPHABLEND;
     caps.AlphaCmpCaps = 0xFF;
     caps.ZCmpCaps = 0xFF;
-    const DWORD blends =
-        D3DPBLENDCAPS_ZERO | D3DPBLENDCAPS_ONE | D3DPBLENDCAPS_SRCALPHA | D3DPBLENDCAPS_INVSRCALPHA;
+    const DWORD blends = D3DPBLENDCAPS_ZERO | D3DPBLENDCAPS_ONE | D3DPBLENDCAPS_SRCCOLOR |
+                         D3DPBLENDCAPS_INVSRCCOLOR | D3DPBLENDCAPS_SRCALPHA |
+                         D3DPBLENDCAPS_INVSRCALPHA | D3DPBLENDCAPS_DESTALPHA |
+                         D3DPBLENDCAPS_INVDESTALPHA | D3DPBLENDCAPS_DESTCOLOR |
+                         D3DPBLENDCAPS_INVDESTCOLOR | D3DPBLENDCAPS_SRCALPHASAT;
     caps.SrcBlendCaps = blends;
     caps.DestBlendCaps = blends;
     caps.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB | D3DPSHADECAPS_ALPHAGOURAUDBLEND;
@@ -109,7 +112,9 @@ void SoftDirect3D9::FillCaps(D3DCAPS9& caps) {
     caps.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
                              D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR |
                              D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
-    caps.TextureAddressCaps = D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_INDEPENDENTUV;
+    caps.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR |
+                              D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_BORDER |
+                              D3DPTADDRESSCAPS_INDEPENDENTUV | D3DPTADDRESSCAPS_MIRRORONCE;
     caps.LineCaps = D3DLINECAPS_TEXTURE | D3DLINECAPS_BLEND | D3DLINECAPS_ALPHACMP;
     caps.MaxTextureWidth = kMaxSurfaceSide;
     caps.MaxTextureHeight = kMaxSurfaceSide;
@@ -123,7 +128,8 @@ void SoftDirect3D9::FillCaps(D3DCAPS9& caps) {
     caps.GuardBandBottom = 32767.0f;
     caps.FVFCaps = 1;
     caps.TextureOpCaps = D3DTEXOPCAPS_DISABLE | D3DTEXOPCAPS_SELECTARG1 | D3DTEXOPCAPS_SELECTARG2 |
-                         D3DTEXOPCAPS_MODULATE;
+                         D3DTEXOPCAPS_MODULATE | D3DTEXOPCAPS_MODULATE2X | D3DTEXOPCAPS_MODULATE4X |
+                         D3DTEXOPCAPS_ADD;
     caps.MaxTextureBlendStages = 1;
     caps.MaxSimultaneousTextures = 1;
     caps.MaxPointSize = 1.0f;
