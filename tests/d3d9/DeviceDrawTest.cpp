@@ -245,6 +245,31 @@ TEST_F(DeviceDraw, ViewportClipsDrawsAndClears) {
     EXPECT_EQ(got.X, 4u);
 }
 
+TEST_F(DeviceDraw, ScissorTestLimitsDrawsAndClearsOnlyWhenEnabled) {
+    RECT scissor = {2, 2, 6, 5};
+    ASSERT_EQ(device->SetScissorRect(&scissor), D3D_OK);
+    std::vector<ScreenVertex> all = Quad(0, 0, kWidth, kHeight, kWhite);
+    // Off by default: the rectangle alone changes nothing.
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, all.data(), sizeof(ScreenVertex));
+    EXPECT_EQ(Pixel(BackBufferPixels(), 0, 0), kWhite);
+
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    std::vector<uint32_t> pixels = BackBufferPixels();
+    EXPECT_EQ(Pixel(pixels, 0, 0), kWhite);
+    EXPECT_EQ(Pixel(pixels, 2, 2), kBlack);
+    EXPECT_EQ(Pixel(pixels, 5, 4), kBlack);
+    EXPECT_EQ(Pixel(pixels, 6, 4), kWhite);
+
+    std::vector<ScreenVertex> red = Quad(0, 0, kWidth, kHeight, 0xFFFF0000);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, red.data(), sizeof(ScreenVertex));
+    pixels = BackBufferPixels();
+    EXPECT_EQ(Pixel(pixels, 2, 2), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(pixels, 5, 4), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(pixels, 5, 5), kWhite);
+    EXPECT_EQ(Pixel(pixels, 1, 3), kWhite);
+}
+
 TEST_F(DeviceDraw, RenderStatesReachThePixels_BlendAndAlphaTest) {
     // The renderer's normal mode: source alpha over the target, alpha 0 discarded.
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);

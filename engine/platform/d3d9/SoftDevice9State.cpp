@@ -133,6 +133,14 @@ HRESULT SoftDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCO
     SoftRaster::Rect view{static_cast<int>(viewport_.X), static_cast<int>(viewport_.Y),
                           static_cast<int>(viewport_.X + viewport_.Width),
                           static_cast<int>(viewport_.Y + viewport_.Height)};
+    // With the scissor test on, clears stay inside the scissor rectangle too.
+    if (renderStates_[D3DRS_SCISSORTESTENABLE]) {
+        if (scissor_.left > view.Left) view.Left = scissor_.left;
+        if (scissor_.top > view.Top) view.Top = scissor_.top;
+        if (scissor_.right < view.Right) view.Right = scissor_.right;
+        if (scissor_.bottom < view.Bottom) view.Bottom = scissor_.bottom;
+        if (view.Left >= view.Right || view.Top >= view.Bottom) return D3D_OK;
+    }
     if (count == 0) {
         SoftRaster::Fill(target, view, color);
         return D3D_OK;
