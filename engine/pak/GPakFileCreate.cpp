@@ -7,6 +7,7 @@
 // the table is written last, at the front. A file that cannot be read whole changes the
 // table's size, so the archive is then written again without it.
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -18,10 +19,10 @@
 namespace {
 
 constexpr int64_t kMaxPosition = 0x7FFFFFFF;  // positions are signed 32-bit in the format
-// Files up to this size are read whole into one reused buffer; larger ones are copied in
-// pieces (or by the kernel).
+// Files up to this size are read whole; larger ones are copied in pieces (or by the kernel).
 constexpr size_t kWholeReadLimit = 1u << 20;
-constexpr size_t kArchiveBuffer = 64u << 10;
+// Small files gather until a write of at least this size is worth making.
+constexpr size_t kGatherSize = 64u << 10;
 
 struct Candidate {
     std::string Source;
@@ -99,6 +100,29 @@ void FillEntry(GPakEntry& entry, const Candidate& file, int64_t offset, int64_t 
     entry.Size = static_cast<uint32_t>(size);
 }
 
+// Archive data on its way out. Files are read straight into the free space behind what is
+// waiting, so their bytes are never copied in memory; the waiting bytes go out in writes of
+// kGatherSize or more.
+class DataBuffer {
+public:
+    static constexpr size_t kReadSize = kWholeReadLimit + 1;  // one more tells "larger"
+
+    DataBuffer() : Bytes(new char[kGatherSize + kReadSize]) {}
+    char* Free() { return Bytes.get() + Fill; }
+    void Keep(size_t count) { Fill += count; }
+    bool FlushIfFull(FILE* out) { return Fill < kGatherSize || Flush(out); }
+    bool Flush(FILE* out) {
+        const bool ok = Fill == 0 || fwrite(Bytes.get(), 1, Fill, out) == Fill;
+        Fill = 0;
+        return ok;
+    }
+    void Drop() { Fill = 0; }
+
+private:
+    std::unique_ptr<char[]> Bytes;  // not cleared: only what was read is ever written
+    size_t Fill = 0;
+};
+
 // Why IsOpenableFile said no: gone, or something other than a plain file.
 const char* NotAFileReason() {
     const uint32_t error = Platform::GetLastError();
@@ -115,8 +139,9 @@ struct WriteOutcome {
 
 // Writes the archive of files into out, filling entries (one per file) on the way.
 WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files, GPakEntry* entries,
-                          std::vector<char>& buffer) {
+                          DataBuffer& data) {
     WriteOutcome outcome;
+    data.Drop();
     const int64_t dataStart =
         4 + int64_t{GPakFile::kRecordSize} * static_cast<int64_t>(files.size());
     if (dataStart > kMaxPosition || fseek(out, static_cast<long>(dataStart), SEEK_SET) != 0) {
@@ -147,15 +172,13 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
         if (!pathname) return leaveOut(i, "it cannot be opened");
         // Read straight into our buffer: a stream buffer of its own would only add a copy.
         setvbuf(pathname, nullptr, _IONBF, 0);
-        // One byte more than the limit tells a small file (read whole, up to its end) from a
-        // large one.
-        const size_t got = fread(buffer.data(), 1, buffer.size(), pathname);
+        const size_t got = fread(data.Free(), 1, DataBuffer::kReadSize, pathname);
         int64_t size = static_cast<int64_t>(got);
         const char* problem = nullptr;
         bool copied = true;
         if (ferror(pathname)) {
             problem = "it cannot be read";
-        } else if (got == buffer.size()) {
+        } else if (got == DataBuffer::kReadSize) {
             size = Platform::StreamSize(pathname);
             if (size > kMaxPosition) {
                 problem = "it is 2 GiB or larger";
@@ -163,7 +186,8 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
                 problem = size < static_cast<int64_t>(got) ? "it changed while it was read"
                                                            : "the archive would pass 2 GiB";
             } else {
-                copied = fwrite(buffer.data(), 1, got, out) == got &&
+                data.Keep(got);
+                copied = data.Flush(out) &&
                          Platform::CopyStreamRange(pathname, static_cast<int64_t>(got),
                                                    static_cast<uint64_t>(size) - got, out);
                 // Shorter or longer than when it was measured: the bytes would mix versions.
@@ -177,7 +201,8 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
         } else if (running + size > kMaxPosition) {
             problem = "the archive would pass 2 GiB";
         } else {
-            copied = got == 0 || fwrite(buffer.data(), 1, got, out) == got;
+            data.Keep(got);
+            copied = data.FlushIfFull(out);
         }
         fclose(pathname);
         if (problem) return leaveOut(i, problem);
@@ -186,6 +211,7 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
         running += size;
     }
 
+    if (!data.Flush(out)) return outcome;
     const uint32_t n = static_cast<uint32_t>(files.size());
     const unsigned char countBytes[4] = {
         static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
@@ -254,18 +280,16 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
         Usable.assign(count, true);
     };
 
-    // The archive stream gathers the many small writes into large ones; its buffer outlives
-    // it, as the stream is always closed below.
-    std::vector<char> outBuffer(kArchiveBuffer);
-    std::vector<char> buffer(kWholeReadLimit + 1);
+    DataBuffer data;
     std::string tempPath;
     FILE* out = OpenTempBeside(archivePath, tempPath);
     bool tableFilled = false;
     bool written = false;
     while (out) {
-        setvbuf(out, outBuffer.data(), _IOFBF, outBuffer.size());
+        // DataBuffer does the gathering; a stream buffer would only copy everything again.
+        setvbuf(out, nullptr, _IONBF, 0);
         allocateTable(files.size());
-        const WriteOutcome outcome = WriteArchive(out, files, Entries, buffer);
+        const WriteOutcome outcome = WriteArchive(out, files, Entries, data);
         if (outcome.Result != WriteOutcome::LeaveOut) {
             const bool closed = fclose(out) == 0;
             out = nullptr;
