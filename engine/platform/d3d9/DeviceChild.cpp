@@ -3,10 +3,22 @@
 #include <cstring>
 #include <utility>
 
+#include "SoftDevice9.h"
+
 DeviceChild::DeviceChild(IDirect3DDevice9* device, DeviceChild* container, bool ownedByDevice)
     : device_(device), container_(container), ownedByDevice_(ownedByDevice) {}
 
-DeviceChild::~DeviceChild() = default;
+DeviceChild::~DeviceChild() {
+    // The device outlives its children: users' references hold it, and it drops its own
+    // bindings before it goes.
+    if (defaultPool_) static_cast<SoftDevice9*>(device_)->CountDefaultPool(-1);
+}
+
+void DeviceChild::TrackAsDefaultPool() {
+    if (defaultPool_ || container_ != nullptr) return;
+    defaultPool_ = true;
+    static_cast<SoftDevice9*>(device_)->CountDefaultPool(1);
+}
 
 ULONG DeviceChild::AddRefChild() {
     if (container_ != nullptr) return container_->AddRefChild();

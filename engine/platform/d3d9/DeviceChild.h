@@ -31,6 +31,9 @@ public:
     // References held by users (not bindings); those of contained objects count here too.
     ULONG ExternalRefs() const { return refs_; }
 
+    // Marks a default-pool object: the device counts them, as a reset needs them all gone.
+    void TrackAsDefaultPool();
+
     HRESULT SetPrivate(REFGUID guid, const void* data, DWORD size);
     HRESULT GetPrivate(REFGUID guid, void* data, DWORD* size) const;
     HRESULT FreePrivate(REFGUID guid);
@@ -44,6 +47,7 @@ private:
     IDirect3DDevice9* device_;
     DeviceChild* container_;
     bool ownedByDevice_;
+    bool defaultPool_ = false;
     ULONG refs_ = 0;
     ULONG binds_ = 0;
     std::vector<PrivateData> private_;

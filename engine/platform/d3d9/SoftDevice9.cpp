@@ -221,6 +221,7 @@ HRESULT SoftDevice9::CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* params,
     SoftSwapChain9* chain = nullptr;
     HRESULT result = SoftSwapChain9::Create(this, &p, false, &chain);
     if (FAILED(result)) return result;
+    chain->TrackAsDefaultPool();
     p.hDeviceWindow = params->hDeviceWindow;
     *params = p;
     *swapChain = chain;
@@ -252,6 +253,15 @@ HRESULT SoftDevice9::Reset(D3DPRESENT_PARAMETERS* params) {
     // The back buffers are replaced; a caller still holding one would be left with a dead
     // surface, so the reset is refused until every such reference is released.
     if (implicit_->ExternalRefs() != 0) return D3DERR_INVALIDCALL;
+    // Resetting drops every binding, which frees what only the device still held; whatever
+    // default-pool object a caller still holds would not survive on real hardware, so the
+    // reset fails and the device stays lost until the caller lets go of them.
+    ReleaseBindings();
+    AttachImplicitTarget();
+    if (defaultPoolObjects_ != 0) {
+        lost_ = true;
+        return D3DERR_INVALIDCALL;
+    }
     SoftSwapChain9* chain = nullptr;
     HRESULT result = SoftSwapChain9::Create(this, &p, true, &chain);
     if (FAILED(result)) return result;
@@ -349,6 +359,7 @@ HRESULT SoftDevice9::CreateTexture(UINT width, UINT height, UINT levels, DWORD u
     SoftTexture9* created = SoftTexture9::Create(this, width, height, levels, usage, format, pool);
     if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
     created->AddRefChild();
+    if (pool == D3DPOOL_DEFAULT) created->TrackAsDefaultPool();
     *texture = created;
     return D3D_OK;
 }
@@ -384,6 +395,7 @@ HRESULT SoftDevice9::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3D
     SoftVertexBuffer9* created = SoftVertexBuffer9::Create(this, desc);
     if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
     created->AddRefChild();
+    if (pool == D3DPOOL_DEFAULT) created->TrackAsDefaultPool();
     *buffer = created;
     return D3D_OK;
 }
@@ -405,6 +417,7 @@ HRESULT SoftDevice9::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT forma
     SoftIndexBuffer9* created = SoftIndexBuffer9::Create(this, desc);
     if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
     created->AddRefChild();
+    if (pool == D3DPOOL_DEFAULT) created->TrackAsDefaultPool();
     *buffer = created;
     return D3D_OK;
 }
@@ -423,6 +436,7 @@ HRESULT SoftDevice9::CreateRenderTarget(UINT width, UINT height, D3DFORMAT forma
                                                  D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
     if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
     created->AddRefChild();
+    created->TrackAsDefaultPool();
     *surface = created;
     return D3D_OK;
 }
@@ -448,6 +462,7 @@ HRESULT SoftDevice9::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFOR
     SoftSurface9* created = SoftSurface9::Create(this, nullptr, width, height, format, 0, pool);
     if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
     created->AddRefChild();
+    if (pool == D3DPOOL_DEFAULT) created->TrackAsDefaultPool();
     *surface = created;
     return D3D_OK;
 }

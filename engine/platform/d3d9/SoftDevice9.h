@@ -30,6 +30,8 @@ public:
                           IDirect3DDevice9** device);
 
     void SetLost(bool lost) { lost_ = lost; }
+    // Live default-pool resources and additional swap chains; Reset needs none.
+    void CountDefaultPool(int delta) { defaultPoolObjects_ += delta; }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -254,6 +256,7 @@ private:
     D3DDEVICE_CREATION_PARAMETERS creation_{};
     SoftSwapChain9* implicit_ = nullptr;
     bool lost_ = false;
+    int defaultPoolObjects_ = 0;
     bool inScene_ = false;
     bool softwareProcessing_ = false;
 
