@@ -8,16 +8,20 @@
 EngineMessages::EngineMessages() {
     // The log writes only while it has a file open, so it gets a scratch folder of its own;
     // the folder is made here first so that opening the log cannot fail and end the tool.
+    // A folder in memory where the system has one: making and removing folders on disk
+    // costs more than many a small command.
     std::error_code ec;
+    std::vector<std::filesystem::path> places;
+    if (std::filesystem::is_directory("/dev/shm", ec)) places.emplace_back("/dev/shm");
     const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
-    if (ec) return;
+    if (!ec) places.push_back(temp);
     std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::filesystem::path candidate = temp / ("pak-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate, ec)) {
-            Folder = candidate;
-            break;
+    for (const std::filesystem::path& place : places) {
+        for (int attempt = 0; attempt < 16 && Folder.empty(); ++attempt) {
+            const std::filesystem::path candidate = place / ("pak-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, ec)) Folder = candidate;
         }
+        if (!Folder.empty()) break;
     }
     if (Folder.empty()) return;
     GetDebugLog().Init(Folder.string());

@@ -13,6 +13,8 @@ public:
     EngineMessages(const EngineMessages&) = delete;
     EngineMessages& operator=(const EngineMessages&) = delete;
 
+    // False when no scratch folder could be made: nothing is caught then.
+    bool Active() const { return !Folder.empty(); }
     // The lines logged so far, oldest first; the list is emptied.
     std::vector<std::string> Take();
 

@@ -231,6 +231,10 @@ int Create(const std::string& folder, const std::string& archive, bool prefixed,
     GPakFile pak;
     pak.Create(searchPath, archive, prefixed ? 1 : 0, prefix);
 
+    if (!messages.Active() && !fs::is_regular_file(archive, ec)) {
+        Complain("cannot write " + archive);
+        return kFailed;
+    }
     int status = kOk;
     for (const std::string& line : messages.Take()) {
         if (line == "Failed to create pak file") {
