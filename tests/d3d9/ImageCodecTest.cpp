@@ -121,8 +121,13 @@ std::vector<HostileCase> HostileInputs() {
     std::vector<uint8_t> truncated(png.begin(), png.begin() + png.size() / 2);
     std::vector<uint8_t> corrupt = png;
     for (size_t i = 40; i < corrupt.size() - 20; ++i) corrupt[i] ^= 0x5A;
+    // A table segment whose code counts add up to 512 where at most 256 fit.
+    std::vector<uint8_t> hugeTable = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x13, 0x00};
+    hugeTable.insert(hugeTable.end(), 16, 0x20);
+    hugeTable.insert(hugeTable.end(), 512, 0x01);
     return {
         {"Empty", {}},
+        {"JpegHuffmanTableTooLarge", hugeTable},
         {"Text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}},
         {"SignatureOnly", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}},
         {"TruncatedPng", truncated},

@@ -59,13 +59,65 @@ void AppendBytes(void* context, void* bytes, int size) {
     out->insert(out->end(), p, p + size);
 }
 
+// Byte at p, or 0 past the end, as the decoder's reader gives it.
+uint8_t ByteAt(const uint8_t* data, size_t size, size_t p) {
+    return p < size ? data[p] : 0;
+}
+
+// Walks the Huffman tables of one table segment whose length field is at p, as the decoder
+// will. False when a table claims more than 256 codes; next is where the decoder goes on, or
+// size when it would give up on the segment anyway.
+bool HuffmanSegmentFits(const uint8_t* data, size_t size, size_t p, size_t& next) {
+    long left = long((ByteAt(data, size, p) << 8) | ByteAt(data, size, p + 1)) - 2;
+    p += 2;
+    while (left > 0) {
+        long codes = 0;
+        for (size_t i = 1; i <= 16; ++i) codes += ByteAt(data, size, p + i);
+        if (codes > 256) return false;
+        p += 17 + size_t(codes);
+        left -= 17 + codes;
+    }
+    next = left == 0 ? p : size;
+    return true;
+}
+
+// The JPEG decoder builds each Huffman table from the code counts in the file and writes past
+// its arrays when they add up to more than 256. Refuse such files before it sees them: walk
+// the segments up to the first scan as the decoder does, then check every table marker in the
+// rest (valid scan data never holds one; later scans may bring real tables).
+bool JpegTablesFit(const uint8_t* data, size_t size) {
+    size_t p = 2;
+    bool inScans = false;
+    while (p + 1 < size) {
+        if (data[p] != 0xFF) {
+            ++p;  // the decoder skips stray bytes while it looks for a marker
+            continue;
+        }
+        while (p < size && data[p] == 0xFF) ++p;
+        if (p >= size) break;
+        const uint8_t marker = data[p++];
+        if (marker == 0xC4) {
+            size_t next = size;
+            if (!HuffmanSegmentFits(data, size, p, next)) return false;
+            if (!inScans) p = next;
+        } else if (!inScans && marker != 0x00 && marker != 0x01 &&
+                   (marker < 0xD0 || marker > 0xD9)) {
+            const size_t length = (size_t(ByteAt(data, size, p)) << 8) | ByteAt(data, size, p + 1);
+            p += length;
+            inScans = marker == 0xDA;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 FileFormat Identify(const uint8_t* data, size_t size) {
     if (!SizeFits(data, size)) return kUnknown;
     if (StartsWith(data, size, "DDS ", 4)) return kDds;
     if (StartsWith(data, size, "\x89PNG\r\n\x1a\n", 8)) return kPng;
-    if (StartsWith(data, size, "\xFF\xD8\xFF", 3)) return kJpg;
+    // The decoder takes anything that starts like this as a JPEG.
+    if (StartsWith(data, size, "\xFF\xD8", 2)) return JpegTablesFit(data, size) ? kJpg : kUnknown;
     if (StartsWith(data, size, "BM", 2)) return kBmp;
     int w = 0, h = 0, comp = 0;
     // Only the four decoders are compiled in, so whatever else the decoder accepts is TGA.
