@@ -70,19 +70,20 @@ TEST_P(D3DXTextureDds, KeepsTheFilesFormatAndEveryByteOfEveryLevel) {
     texture->Release();
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, D3DXTextureDds,
-                         ::testing::Values(DdsCase{"A8L8", DdsA8L8(), D3DFMT_A8L8, 2},
-                                           DdsCase{"A4R4G4B4", DdsA4R4G4B4(), D3DFMT_A4R4G4B4, 2},
-                                           DdsCase{"A1R5G5B5", DdsA1R5G5B5(), D3DFMT_A1R5G5B5, 2},
-                                           DdsCase{"X1R5G5B5", DdsX1R5G5B5(), D3DFMT_X1R5G5B5, 2},
-                                           DdsCase{"R5G6B5", DdsR5G6B5(), D3DFMT_R5G6B5, 2},
-                                           DdsCase{"A8R8G8B8", DdsA8R8G8B8(), D3DFMT_A8R8G8B8, 4},
-                                           DdsCase{"X8R8G8B8", DdsX8R8G8B8(), D3DFMT_X8R8G8B8, 4},
-                                           DdsCase{"L8", DdsL8(), D3DFMT_L8, 1},
-                                           DdsCase{"A8", DdsA8(), D3DFMT_A8, 1}),
-                         [](const ::testing::TestParamInfo<DdsCase>& info) {
-                             return std::string(info.param.Name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, D3DXTextureDds,
+    ::testing::Values(DdsCase{"A8L8", DdsA8L8(), D3DFMT_A8L8, 2},
+                      DdsCase{"A4R4G4B4", DdsA4R4G4B4(), D3DFMT_A4R4G4B4, 2},
+                      DdsCase{"A1R5G5B5", DdsA1R5G5B5(), D3DFMT_A1R5G5B5, 2},
+                      DdsCase{"X1R5G5B5", DdsX1R5G5B5(), D3DFMT_X1R5G5B5, 2},
+                      DdsCase{"R5G6B5", DdsR5G6B5(), D3DFMT_R5G6B5, 2},
+                      DdsCase{"A8R8G8B8", DdsA8R8G8B8(), D3DFMT_A8R8G8B8, 4},
+                      DdsCase{"X8R8G8B8", DdsX8R8G8B8(), D3DFMT_X8R8G8B8, 4},
+                      DdsCase{"L8", DdsL8(), D3DFMT_L8, 1}, DdsCase{"A8", DdsA8(), D3DFMT_A8, 1},
+                      // Some writers put the format number where a
+                      // four-character code goes.
+                      DdsCase{"FourCCNumber", {0x4, 51, 0, 0, 0, 0, 0}, D3DFMT_A8L8, 2}),
+    [](const ::testing::TestParamInfo<DdsCase>& info) { return std::string(info.param.Name); });
 
 struct LevelsCase {
     UINT Asked;

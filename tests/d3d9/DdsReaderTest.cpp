@@ -9,54 +9,6 @@ namespace {
 
 using namespace D3DXTest;
 
-struct FormatCase {
-    const char* Name;
-    DdsPixelFormat Pf;
-    uint32_t Format;
-    int Bpp;
-};
-
-class DdsReaderFormats : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(DdsReaderFormats, RecognisesTheTexelLayoutAndPointsAtTheFileBytes) {
-    const FormatCase c = GetParam();
-    const std::vector<uint8_t> file = MakeDds(3, 2, c.Pf, 0, CountingBytes(3 * 2 * c.Bpp));
-    DdsReader::Image image;
-    ASSERT_TRUE(DdsReader::Read(file.data(), file.size(), image));
-    EXPECT_EQ(image.Format, c.Format);
-    EXPECT_EQ(image.Width, 3);
-    EXPECT_EQ(image.Height, 2);
-    ASSERT_EQ(image.Levels.size(), 1u);
-    EXPECT_EQ(image.Levels[0].Pitch, 3 * c.Bpp);
-    EXPECT_EQ(image.Levels[0].Offset, 128u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Nine, DdsReaderFormats,
-    ::testing::Values(
-        FormatCase{"A8R8G8B8", DdsA8R8G8B8(), 21, 4}, FormatCase{"X8R8G8B8", DdsX8R8G8B8(), 22, 4},
-        FormatCase{"R5G6B5", DdsR5G6B5(), 23, 2}, FormatCase{"X1R5G5B5", DdsX1R5G5B5(), 24, 2},
-        FormatCase{"A1R5G5B5", DdsA1R5G5B5(), 25, 2}, FormatCase{"A4R4G4B4", DdsA4R4G4B4(), 26, 2},
-        FormatCase{"A8", DdsA8(), 28, 1}, FormatCase{"L8", DdsL8(), 50, 1},
-        FormatCase{"A8L8", DdsA8L8(), 51, 2},
-        FormatCase{"FourCCNumber", {0x4, 51, 0, 0, 0, 0, 0}, 51, 2}),
-    [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.Name); });
-
-TEST(DdsReader, LaysOutTheFilesMipLevelsBackToBack) {
-    // 8x4 A8L8: levels 8x4, 4x2, 2x1, 1x1 of 64 + 16 + 4 + 2 bytes, ending exactly at the end.
-    const std::vector<uint8_t> file = MakeDds(8, 4, DdsA8L8(), 4, CountingBytes(86));
-    DdsReader::Image image;
-    ASSERT_TRUE(DdsReader::Read(file.data(), file.size(), image));
-    ASSERT_EQ(image.Levels.size(), 4u);
-    const int sizes[4][2] = {{8, 4}, {4, 2}, {2, 1}, {1, 1}};
-    const size_t offsets[4] = {128, 192, 208, 212};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(image.Levels[i].Width, sizes[i][0]);
-        EXPECT_EQ(image.Levels[i].Height, sizes[i][1]);
-        EXPECT_EQ(image.Levels[i].Offset, offsets[i]);
-    }
-}
-
 struct HostileCase {
     const char* Name;
     std::vector<uint8_t> Bytes;
