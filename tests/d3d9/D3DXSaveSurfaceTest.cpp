@@ -111,6 +111,20 @@ TEST_F(D3DXSaveSurface, SourceRectangleSavesOnlyThatPart) {
     EXPECT_EQ(back, want);
 }
 
+TEST_F(D3DXSaveSurface, BackBufferScreenshotHoldsTheClearedFrame) {
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF3366CC, 1.0f, 0), D3D_OK);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    const std::string path = dir_ / "screen.bmp";
+    ASSERT_EQ(D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_BMP, back, nullptr, nullptr), D3D_OK);
+    back->Release();
+    D3DXIMAGE_INFO info;
+    const std::vector<uint32_t> pixels = LoadBack(path, info);
+    EXPECT_EQ(info.Width, 32u);
+    EXPECT_EQ(info.Height, 32u);
+    EXPECT_EQ(pixels, std::vector<uint32_t>(32 * 32, 0xFF3366CC));
+}
+
 TEST_F(D3DXSaveSurface, BadArgumentsAreRefusedAndWriteNoFile) {
     IDirect3DSurface9* surface = MakeSurface(D3DFMT_A8R8G8B8, 4, 4, D3DXTest::Pattern(4, 4));
     ASSERT_NE(surface, nullptr);
