@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "LogCapture.h"
 #include "data/GBufferedFile.h"
 #include "support/TestSupport.h"
 
@@ -131,7 +130,7 @@ TEST(GBufferedFile, BufferWithoutRoomForTextSkipsLinesAndStillReachesTheEnd) {
 }
 
 TEST(GBufferedFile, MissingFileFailsEmptyAndAtItsEnd) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     TempDir dir;
     GBufferedFile file;
     EXPECT_FALSE(file.Load(dir / "missing.txt"));
@@ -142,15 +141,15 @@ TEST(GBufferedFile, MissingFileFailsEmptyAndAtItsEnd) {
 }
 
 TEST(GBufferedFile, EmptyPathLogsBothMessages) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     GBufferedFile file;
     EXPECT_FALSE(file.Load(""));
-    EXPECT_EQ(log.Messages, (std::vector<std::string>{"GBufferedFile invalid file path",
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"GBufferedFile invalid file path",
                                                       "GBufferedFile failed to open file []"}));
 }
 
 TEST(GBufferedFile, FileOverOneGigabyteIsRefused) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     TempDir dir;
     { std::ofstream create(dir.Path() / "big.bin", std::ios::binary); }
     // Sparse: no gigabyte is ever written or read.
@@ -168,16 +167,16 @@ TEST(GBufferedFile, ShortReadFailsInsteadOfServingUnreadBytes) {
     const std::string path = "/sys/devices/system/cpu/online";
     std::error_code error;
     if (std::filesystem::file_size(path, error) <= 16 || error) GTEST_SKIP() << "no such file";
-    LogCapture log;
+    TestSupport::LogCapture log;
     GBufferedFile file;
     EXPECT_FALSE(file.Load(path));
     EXPECT_EQ(file.GetSize(), 0);
     EXPECT_EQ(file.GetData(), nullptr);
     EXPECT_TRUE(file.IsEOF());
     EXPECT_TRUE(file.GetFilePath().empty());
-    ASSERT_EQ(log.Messages.size(), 1u);
-    EXPECT_EQ(log.Messages[0].rfind("GBufferedFile short read [" + path + "]", 0), 0u)
-        << log.Messages[0];
+    ASSERT_EQ(log.Messages().size(), 1u);
+    EXPECT_EQ(log.Messages()[0].rfind("GBufferedFile short read [" + path + "]", 0), 0u)
+        << log.Messages()[0];
 }
 
 TEST(GBufferedFile, SecondLoadReplacesTheFirst) {
@@ -193,7 +192,7 @@ TEST(GBufferedFile, SecondLoadReplacesTheFirst) {
     EXPECT_FALSE(file.IsEOF());
     EXPECT_EQ(ReadAllLines(file), (std::vector<std::string>{"b"}));
 
-    LogCapture log;
+    TestSupport::LogCapture log;
     EXPECT_FALSE(file.Load(dir / "gone.txt"));
     EXPECT_TRUE(file.GetFilePath().empty());
     EXPECT_EQ(file.GetData(), nullptr);
@@ -253,7 +252,7 @@ TEST(GBufferedFileManager, EvictionAlwaysTakesSlotZero) {
 }
 
 TEST(GBufferedFileManager, FailedLoadIsNeverServedAgain) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     TempDir dir;
     GBufferedFileManager manager;
     GBufferedFile* empty = manager.GetFile("");

@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "LogCapture.h"
 #include "data/IniLoader.h"
 #include "misc/Random.h"
 #include "support/TestSupport.h"
@@ -54,7 +53,7 @@ class IniSections : public ::testing::TestWithParam<SectionCase> {};
 
 TEST_P(IniSections, LoadYieldsTheRecordsInFileOrder) {
     const SectionCase& c = GetParam();
-    LogCapture log;
+    TestSupport::LogCapture log;
     LoadedIni loaded(c.File, c.Section);
     EXPECT_EQ(AllRecords(loaded.Ini), c.Expected);
     EXPECT_EQ(loaded.Result, !c.Expected.empty());
@@ -92,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<SectionCase>& info) { return info.param.Name; });
 
 TEST(IniLoader, MissingFileGivesFalseAndNothing) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     TempDir dir;
     IniLoader ini;
     EXPECT_FALSE(ini.Load("A", dir / "missing.ini"));
@@ -238,7 +237,7 @@ TEST(IniLoader, IterationCopiesAreBoundedByTheBuffer) {
 }
 
 TEST(IniLoader, OverlongKeysAndLinesAreCutNotOverflowed) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     std::string longKey(400, 'k');
     std::string longValue(3000, 'v');
     LoadedIni loaded("[A]\n" + longKey + " = 1\nbig = " + longValue + "\nevil=1\nlast=2\n", "A");
@@ -252,7 +251,7 @@ TEST(IniLoader, OverlongKeysAndLinesAreCutNotOverflowed) {
 }
 
 TEST(IniLoader, TailOfAnOverlongLineIsNotReadAsALine) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     LoadedIni loaded("[A]\nbig = " + std::string(2100, 'v') + "injected=1\nok=2\n", "A");
     Records records = AllRecords(loaded.Ini);
     ASSERT_EQ(records.size(), 2u);
@@ -260,7 +259,7 @@ TEST(IniLoader, TailOfAnOverlongLineIsNotReadAsALine) {
 }
 
 TEST(IniLoader, OverlongSectionNameIsSafe) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     std::string name(300, 's');
     LoadedIni loaded("[" + name + "]\nk=1\n", name);
     EXPECT_FALSE(loaded.Result);

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "../data/LogCapture.h"
 #include "diagnostics/ErrorReporting.h"
 #include "platform/Platform.h"
 #include "support/TestSupport.h"
@@ -66,7 +65,7 @@ TEST_F(ShellTest, SendEmailPutsTheTextsInAsTheyStand) {
 }
 
 TEST_F(ShellTest, SendEmailRefusesAUrlThatWouldNotFit) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     // 22 fixed characters: 233 more fill the 255 exactly.
     SendEmail(std::string(100, 's'), std::string(100, 'b'), std::string(33, 'a'));
     ASSERT_EQ(shellTargets.size(), 1u);
@@ -77,9 +76,9 @@ TEST_F(ShellTest, SendEmailRefusesAUrlThatWouldNotFit) {
 }
 
 TEST_F(ShellTest, OpenWithShellLogsTheSystemTextOnFailure) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     OpenWithShell("readme.txt");
-    EXPECT_TRUE(log.Messages.empty());
+    EXPECT_TRUE(log.Messages().empty());
     shellAnswer = false;
     OpenWithShell("document.unknown");
     EXPECT_EQ(shellTargets, (std::vector<std::string>{"readme.txt", "document.unknown"}));
@@ -87,16 +86,16 @@ TEST_F(ShellTest, OpenWithShellLogsTheSystemTextOnFailure) {
     while (!expected.empty() && (expected.back() == '\n' || expected.back() == '\r')) {
         expected.pop_back();
     }
-    EXPECT_EQ(log.Messages, (std::vector<std::string>{expected}));
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{expected}));
 }
 
 TEST(ErrorReporting, WithoutAnOpenerTheShellFailureIsLogged) {
     TempDir empty;
-    LogCapture log;
+    TestSupport::LogCapture log;
     PathGuard path(empty.Path().string());
     OpenWithShell("document.txt");
-    ASSERT_EQ(log.Messages.size(), 1u);
-    EXPECT_FALSE(log.Messages[0].empty());
+    ASSERT_EQ(log.Messages().size(), 1u);
+    EXPECT_FALSE(log.Messages()[0].empty());
 }
 
 TEST(ErrorReporting, OpenerGetsTheTargetAsOneUninterpretedArgument) {

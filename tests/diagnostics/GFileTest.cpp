@@ -7,7 +7,6 @@
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
-using TestSupport::LogCapture;
 using TestSupport::ReadFile;
 using TestSupport::TempDir;
 using TestSupport::WriteFile;
@@ -19,11 +18,8 @@ void MakeReadOnly(const fs::path& path) {
                     fs::perm_options::remove);
 }
 
-std::string Reason(uint32_t code) {
-    std::string text = Platform::ErrorMessage(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
-}
+// The system's text goes into the line as the system gives it, line end included.
+std::string Reason(uint32_t code) { return Platform::ErrorMessage(code); }
 
 }  // namespace
 
@@ -43,7 +39,7 @@ TEST(GFile, ExistsAndGetSize_TellFilesFromFoldersAndMissingPaths) {
 }
 
 TEST(GFile, Delete_RemovesSilentlyOrLogsTheSystemReason) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     TempDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
     EXPECT_TRUE(GFile::Delete(dir / "a.txt"));
@@ -55,7 +51,7 @@ TEST(GFile, Delete_RemovesSilentlyOrLogsTheSystemReason) {
 }
 
 TEST(GFile, Delete_KeepsAReadOnlyFile) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     TempDir dir;
     const std::string path = dir / "locked.txt";
     WriteFile(path, "keep");
@@ -68,7 +64,7 @@ TEST(GFile, Delete_KeepsAReadOnlyFile) {
 }
 
 TEST(GFile, DeleteFolderTree_RemovesEverythingBelow) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     TempDir dir;
     WriteFile(dir.Path() / "t/a.txt", "");
     WriteFile(dir.Path() / "t/sub/b.txt", "");
@@ -84,7 +80,7 @@ TEST(GFile, DeleteFolderTree_RemovesEverythingBelow) {
 // Whatever keeps the folder alive, the caller is told it is still there.
 TEST(GFile, DeleteFolderTree_FailsWhileTheFolderRemains) {
     {
-        LogCapture log;
+        TestSupport::LogCapture log;
         TempDir dir;
         WriteFile(dir.Path() / "t/.keep", "");
         WriteFile(dir.Path() / "t/a.txt", "");
@@ -94,7 +90,7 @@ TEST(GFile, DeleteFolderTree_FailsWhileTheFolderRemains) {
         EXPECT_EQ(log.Messages(), std::vector<std::string>{"Error removing " + dir / "t"});
     }
     {
-        LogCapture log;
+        TestSupport::LogCapture log;
         TempDir dir;
         WriteFile(dir.Path() / "t/sub/locked.txt", "");
         MakeReadOnly(dir.Path() / "t/sub/locked.txt");
@@ -105,7 +101,7 @@ TEST(GFile, DeleteFolderTree_FailsWhileTheFolderRemains) {
         EXPECT_EQ(messages.back(), "Error removing " + dir / "t");
     }
     {
-        LogCapture log;
+        TestSupport::LogCapture log;
         TempDir dir;
         WriteFile(dir.Path() / "t/locked.txt", "");
         WriteFile(dir.Path() / "t/sub/other.txt", "");

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <cstdint>
 #include <vector>
 
-#include "../data/LogCapture.h"
 #include "misc/Random.h"
 
 namespace {
@@ -89,7 +90,7 @@ TEST_F(RandomTest, RangesChancesAndInts) {
 }
 
 TEST_F(RandomTest, ReadsWithoutTablesLogAndGiveZero) {
-    LogCapture log;
+    TestSupport::LogCapture log;
     FreeRandom();
     InitRandom(0, 1);
     EXPECT_EQ(GetRandom(), 0.0f);
@@ -100,6 +101,6 @@ TEST_F(RandomTest, ReadsWithoutTablesLogAndGiveZero) {
     FreeRandom();
     EXPECT_EQ(GetRandom(), 0.0f);
     EXPECT_EQ(RandomInt(10), 0);
-    ASSERT_FALSE(log.Messages.empty());
-    for (const std::string& message : log.Messages) EXPECT_EQ(message, "Random not ready");
+    ASSERT_FALSE(log.Messages().empty());
+    for (const std::string& message : log.Messages()) EXPECT_EQ(message, "Random not ready");
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -89,6 +90,26 @@ TEST(PlatformFiles, FolderOperationsSetWin32ErrorCodes) {
     EXPECT_EQ(Platform::GetLastError(), Platform::kErrorAccessDenied);
     EXPECT_NE(Platform::ErrorMessage(Platform::kErrorPathNotFound),
               Platform::ErrorMessage(Platform::kErrorFileNotFound));
+}
+
+TEST(PlatformFiles, StreamsOpenOnlyFilesAndNeverWaitOnAPipe) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    for (const char* mode : {"rb", "wb", "at"}) {
+        EXPECT_EQ(Platform::OpenStream(dir / "pipe", mode), nullptr) << mode;
+        EXPECT_EQ(Platform::GetLastError(), Platform::kErrorAccessDenied) << mode;
+    }
+    FILE* created = Platform::OpenStream(dir / "new.txt", "wt");
+    ASSERT_NE(created, nullptr);
+    fputs("text", created);
+    fclose(created);
+    EXPECT_EQ(Platform::OpenStream(dir / "new.txt", "wbx"), nullptr);
+    EXPECT_EQ(Platform::GetLastError(), Platform::kErrorAlreadyExists);
+    FILE* appended = Platform::OpenStream(dir / "new.txt", "at");
+    ASSERT_NE(appended, nullptr);
+    fputs("+more", appended);
+    fclose(appended);
+    EXPECT_EQ(TestSupport::ReadFile(dir.Path() / "new.txt"), "text+more");
 }
 
 TEST(PlatformFiles, ReadOnlyFilesAreNotDeleted) {

@@ -125,26 +125,27 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
 }  // namespace TestSupport
 
 #include "diagnostics/GDebugLog.h"
+#include "platform/Platform.h"
 
 namespace TestSupport {
 
 LogCapture::LogCapture() {
     GetDebugLog().Init(dir_.Path().string());
+    Platform::SetDebuggerSink(
+        [](const std::string& text, void* self) {
+            // The debug log sends each line end on its own; only messages are kept.
+            if (text != "\n") static_cast<LogCapture*>(self)->messages_.push_back(text);
+        },
+        this);
 }
 
 LogCapture::~LogCapture() {
+    Platform::SetDebuggerSink(nullptr, nullptr);
     GetDebugLog().Close();
 }
 
-std::vector<std::string> LogCapture::Messages() const {
-    std::vector<std::string> messages;
-    for (const std::string& line : ReadLines(dir_.Path() / "debug" / "debug.txt")) {
-        const size_t start = line.find("]- ");
-        if (line.empty() || line[0] != '[' || start == std::string::npos) continue;
-        std::string message = line.substr(start + 3);
-        if (message != "----DEBUG FILE----") messages.push_back(message);
-    }
-    return messages;
+bool LogCapture::Contains(const std::string& message) const {
+    return std::find(messages_.begin(), messages_.end(), message) != messages_.end();
 }
 
 }  // namespace TestSupport

@@ -57,8 +57,8 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
 
 namespace TestSupport {
 
-// Opens the process-wide debug log in a scratch folder for the life of the object, so a test
-// can read back what the code under test logged. Lines come without their time stamps.
+// Opens the process-wide debug log in a scratch folder for the life of the object and
+// collects every message the debug log and the error log hand to the debugger, in order.
 class LogCapture {
 public:
     LogCapture();
@@ -66,12 +66,14 @@ public:
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    // The messages logged since construction (the header line excluded).
-    std::vector<std::string> Messages() const;
+    // The messages logged since construction (the debug log's header excluded).
+    const std::vector<std::string>& Messages() const { return messages_; }
+    bool Contains(const std::string& message) const;
     const std::filesystem::path& Folder() const { return dir_.Path(); }
 
 private:
     TempDir dir_;
+    std::vector<std::string> messages_;
 };
 
 }  // namespace TestSupport
