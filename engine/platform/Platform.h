@@ -108,6 +108,9 @@ std::string ExecutablePath();
 
 // ---- Desktop and process ----
 
+// True when the stream is an interactive terminal (where progress output makes sense).
+bool IsTerminal(FILE* stream);
+
 // A modal message with an OK button; on POSIX the caption and text go to standard error.
 void ShowMessageBox(const std::string& caption, const std::string& text);
 // Ends the process at once with the code: no destructors, no atexit handlers. Standard

@@ -203,22 +203,50 @@ FILE* OpenStream(const std::string& path, const char* mode) {
     // Text and binary streams are the same here; drop the Windows-only 't'.
     char cmode[16];
     size_t n = 0;
+    int flags = 0;
+    bool plus = false;
     for (const char* m = mode; *m && n + 1 < sizeof cmode; ++m) {
-        if (*m != 't') cmode[n++] = *m;
+        if (*m == 't') continue;
+        cmode[n++] = *m;
+        if (*m == '+') plus = true;
+        if (*m == 'x') flags |= O_EXCL;
     }
     cmode[n] = '\0';
+    switch (cmode[0]) {
+        case 'r':
+            flags |= plus ? O_RDWR : O_RDONLY;
+            break;
+        case 'w':
+            flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+            break;
+        case 'a':
+            flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+            break;
+        default:
+            Fail(kErrorInvalidParameter);
+            return nullptr;
+    }
     const std::string native = NativePath(path);
-    FILE* stream = fopen(native.c_str(), cmode);
-    if (!stream) {
-        Fail(errno, native);
+    // Non-blocking, so that a named pipe is refused at once instead of waiting for a peer.
+    const int fd = open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        Fail(errno == ENXIO ? EACCES : errno, native);
         return nullptr;
     }
-    // Windows refuses to open a folder as a stream; so do we.
+    // Windows opens only files as streams: no folders, pipes or sockets.
     struct stat st;
-    if (fstat(fileno(stream), &st) == 0 && S_ISDIR(st.st_mode)) {
-        fclose(stream);
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) ||
+        S_ISSOCK(st.st_mode)) {
+        close(fd);
         Fail(kErrorAccessDenied);
         return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* stream = fdopen(fd, cmode);
+    if (!stream) {
+        const int error = errno;
+        close(fd);
+        Fail(error);
     }
     return stream;
 }
@@ -439,6 +467,10 @@ std::string ExecutablePath() {
         return std::string();
     }
     return std::string(buffer, static_cast<size_t>(n));
+}
+
+bool IsTerminal(FILE* stream) {
+    return stream && isatty(fileno(stream)) != 0;
 }
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {

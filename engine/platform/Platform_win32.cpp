@@ -1,4 +1,5 @@
 // The platform layer on Windows: thin calls of the Win32 API (see Platform.h).
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -56,8 +57,35 @@ std::string NativePath(const std::string& path) {
 }
 
 FILE* OpenStream(const std::string& path, const char* mode) {
-    FILE* stream = fopen(path.c_str(), mode);
-    if (!stream && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_FILE_NOT_FOUND);
+    // Not every C runtime knows the exclusive-create 'x'; do that part with CreateFileA.
+    std::string plain;
+    bool exclusive = false;
+    for (const char* m = mode; *m; ++m) {
+        if (*m == 'x') {
+            exclusive = true;
+        } else {
+            plain += *m;
+        }
+    }
+    if (!exclusive) {
+        FILE* stream = fopen(path.c_str(), plain.c_str());
+        if (!stream && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return stream;
+    }
+    const bool update = plain.find('+') != std::string::npos;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | (update ? GENERIC_READ : 0),
+                              FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd =
+        _open_osfhandle(reinterpret_cast<intptr_t>(file),
+                        (update ? _O_RDWR : _O_WRONLY) |
+                            (plain.find('t') != std::string::npos ? _O_TEXT : _O_BINARY));
+    if (fd < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    FILE* stream = _fdopen(fd, plain.c_str());
+    if (!stream) _close(fd);
     return stream;
 }
 
@@ -155,6 +183,10 @@ std::string ExecutablePath() {
     std::vector<char> buffer(32768);
     const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     return std::string(buffer.data(), n);
+}
+
+bool IsTerminal(FILE* stream) {
+    return stream && _isatty(_fileno(stream)) != 0;
 }
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {

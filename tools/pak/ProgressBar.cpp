@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "Terminal.h"
+#include "platform/Platform.h"
 
 namespace {
 constexpr int kWidth = 40;
@@ -14,7 +14,7 @@ void ClearLine() {
 }  // namespace
 
 ProgressBar::ProgressBar(uint64_t total, bool large)
-    : Total(total), Enabled(large && total > 0 && StderrIsTerminal()) {
+    : Total(total), Enabled(large && total > 0 && Platform::IsTerminal(stderr)) {
     if (Enabled) drawing = this;
     Draw();
 }
