@@ -2,15 +2,18 @@
 // a scratch folder, and a way to run a program and time it with its peak memory.
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -140,5 +143,46 @@ struct Scratch {
     }
     fs::path Path;
 };
+
+// Times ours against a reference, alternating run by run (and which of the two goes first)
+// so both see the same machine state. cleanUp runs after each pair, untimed. Reports both
+// times, their ratio and each one's peak memory as counters named after the two.
+inline void CompareRuns(benchmark::State& state, const std::string& ourName,
+                        const std::function<RunStats()>& ours, const std::string& refName,
+                        const std::function<RunStats()>& reference,
+                        const std::function<void()>& cleanUp) {
+    double ourSeconds = 0, refSeconds = 0;
+    long ourPeak = 0, refPeak = 0;
+    bool oursFirst = true;
+    for (auto _ : state) {
+        RunStats a, b;
+        if (oursFirst) {
+            a = ours();
+            cleanUp();
+            b = reference();
+        } else {
+            b = reference();
+            cleanUp();
+            a = ours();
+        }
+        cleanUp();
+        oursFirst = !oursFirst;
+        if (a.ExitCode != 0 || b.ExitCode != 0) {
+            state.SkipWithError("a run failed");
+            break;
+        }
+        state.SetIterationTime(a.Seconds);
+        ourSeconds += a.Seconds;
+        refSeconds += b.Seconds;
+        ourPeak = std::max(ourPeak, a.PeakRssKiB);
+        refPeak = std::max(refPeak, b.PeakRssKiB);
+    }
+    const double n = static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+    state.counters[ourName + "_ms"] = 1000 * ourSeconds / n;
+    state.counters[refName + "_ms"] = 1000 * refSeconds / n;
+    state.counters["ratio"] = refSeconds > 0 ? ourSeconds / refSeconds : 0;
+    state.counters[ourName + "_peak_KiB"] = static_cast<double>(ourPeak);
+    state.counters[refName + "_peak_KiB"] = static_cast<double>(refPeak);
+}
 
 }  // namespace BenchTrees

@@ -1,7 +1,5 @@
-// The exporter against tar -xf on the same trees, alternating run by run so both see the
-// same machine state. Reports both times, their ratio, and each one's peak memory.
+// The exporter against tar -xf unpacking the same trees.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 
 #include "BenchTrees.h"
 
@@ -18,34 +16,21 @@ void ExtractBenchmark(benchmark::State& state, const std::vector<BenchTrees::Tre
         scratch.Path);
     fs::remove_all(source);
     const fs::path work = scratch.Path / "work";
+    const std::string pak = (scratch.Path / "tree.pak").string();
+    const std::string tar = (scratch.Path / "tree.tar").string();
 
-    double exporterSeconds = 0, tarSeconds = 0;
-    long exporterPeak = 0, tarPeak = 0;
-    for (auto _ : state) {
-        fs::create_directories(work);
-        auto exporter =
-            BenchTrees::RunTimed({BIN_DIR "/exporter", (scratch.Path / "tree.pak").string()}, work);
-        fs::remove_all(work);
-        fs::create_directories(work / "extracted");
-        auto tar = BenchTrees::RunTimed(
-            {"tar", "-xf", (scratch.Path / "tree.tar").string(), "-C", "extracted"}, work);
-        fs::remove_all(work);
-        if (exporter.ExitCode != 0 || tar.ExitCode != 0) {
-            state.SkipWithError("a run failed");
-            break;
-        }
-        state.SetIterationTime(exporter.Seconds);
-        exporterSeconds += exporter.Seconds;
-        tarSeconds += tar.Seconds;
-        exporterPeak = std::max(exporterPeak, exporter.PeakRssKiB);
-        tarPeak = std::max(tarPeak, tar.PeakRssKiB);
-    }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["exporter_ms"] = 1000 * exporterSeconds / n;
-    state.counters["tar_ms"] = 1000 * tarSeconds / n;
-    state.counters["ratio"] = exporterSeconds / tarSeconds;
-    state.counters["exporter_peak_KiB"] = static_cast<double>(exporterPeak);
-    state.counters["tar_peak_KiB"] = static_cast<double>(tarPeak);
+    BenchTrees::CompareRuns(
+        state, "exporter",
+        [&] {
+            fs::create_directories(work);
+            return BenchTrees::RunTimed({BIN_DIR "/exporter", pak}, work);
+        },
+        "tar",
+        [&] {
+            fs::create_directories(work / "extracted");
+            return BenchTrees::RunTimed({"tar", "-xf", tar, "-C", "extracted"}, work);
+        },
+        [&] { fs::remove_all(work); });
 }
 
 void BM_Extract_4000SmallFiles(benchmark::State& state) {
