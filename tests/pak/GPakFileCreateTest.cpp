@@ -246,7 +246,7 @@ TEST_P(CreateWithChangingSources, ArchiveMatchesTheFilesAsTheyWereRead) {
         Change What;
         bool Done = false;
         std::vector<std::string> Messages;
-    } context{dir.Path() / "data", GetParam()};
+    } context{dir.Path() / "data", GetParam(), false, {}};
     // The log must be open for the writer to log; this test listens to it itself.
     TestSupport::LogCapture log;
     Platform::SetDebuggerSink(
