@@ -123,8 +123,9 @@ private:
     size_t Fill = 0;
 };
 
-// Why IsOpenableFile said no: gone, or something other than a plain file.
-const char* NotAFileReason() {
+// Why a source could not be opened: gone, something other than a plain file, or locked.
+const char* OpenFailureReason(const std::string& source) {
+    if (Platform::IsOpenableFile(source)) return "it cannot be opened";
     const uint32_t error = Platform::GetLastError();
     return error == Platform::kErrorFileNotFound || error == Platform::kErrorPathNotFound
                ? "it cannot be opened"
@@ -153,12 +154,10 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
         outcome.Result = WriteOutcome::LeaveOut;
         outcome.LeftOut.emplace_back(index, why);
         for (size_t i = index + 1; i < files.size(); ++i) {
-            if (!Platform::IsOpenableFile(files[i]->Source)) {
-                outcome.LeftOut.emplace_back(i, NotAFileReason());
-            } else if (FILE* probe = Platform::OpenStream(files[i]->Source, "rb")) {
+            if (FILE* probe = Platform::OpenStream(files[i]->Source, "rb")) {
                 fclose(probe);
             } else {
-                outcome.LeftOut.emplace_back(i, "it cannot be opened");
+                outcome.LeftOut.emplace_back(i, OpenFailureReason(files[i]->Source));
             }
         }
         return outcome;
@@ -166,10 +165,9 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
 
     int64_t running = dataStart;
     for (size_t i = 0; i < files.size(); ++i) {
-        // Only regular files: opening a pipe would wait for a writer that never comes.
-        if (!Platform::IsOpenableFile(files[i]->Source)) return leaveOut(i, NotAFileReason());
+        // Streams refuse folders, pipes and sockets, so a pipe never stalls the writer.
         FILE* pathname = Platform::OpenStream(files[i]->Source, "rb");
-        if (!pathname) return leaveOut(i, "it cannot be opened");
+        if (!pathname) return leaveOut(i, OpenFailureReason(files[i]->Source));
         // Read straight into our buffer: a stream buffer of its own would only add a copy.
         setvbuf(pathname, nullptr, _IONBF, 0);
         const size_t got = fread(data.Free(), 1, DataBuffer::kReadSize, pathname);
