@@ -8,11 +8,10 @@
 #include "PixelFormats.h"
 #include "SoftD3D.h"
 #include "SoftDirect3D9.h"
-#include "SoftIndexBuffer9.h"
+#include "SoftBuffer9.h"
 #include "SoftSurface9.h"
 #include "SoftSwapChain9.h"
 #include "SoftTexture9.h"
-#include "SoftVertexBuffer9.h"
 
 #define DEVICE_ENTER(method)                                             \
     do {                                                                 \

@@ -8,14 +8,13 @@
 #include <map>
 #include <vector>
 
+#include "SoftBuffer9.h"
 #include "SoftRaster.h"
 
 class SoftDirect3D9;
-class SoftIndexBuffer9;
 class SoftSurface9;
 class SoftSwapChain9;
 class SoftTexture9;
-class SoftVertexBuffer9;
 
 class SoftDevice9 final : public IDirect3DDevice9 {
 public:

@@ -3,10 +3,9 @@
 
 #include "SoftD3D.h"
 #include "SoftDevice9.h"
-#include "SoftIndexBuffer9.h"
+#include "SoftBuffer9.h"
 #include "SoftSurface9.h"
 #include "SoftTexture9.h"
-#include "SoftVertexBuffer9.h"
 
 #define DEVICE_ENTER(method)                                             \
     do {                                                                 \
