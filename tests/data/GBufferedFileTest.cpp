@@ -145,7 +145,7 @@ TEST(GBufferedFile, EmptyPathLogsBothMessages) {
     GBufferedFile file;
     EXPECT_FALSE(file.Load(""));
     EXPECT_EQ(log.Messages(), (std::vector<std::string>{"GBufferedFile invalid file path",
-                                                      "GBufferedFile failed to open file []"}));
+                                                        "GBufferedFile failed to open file []"}));
 }
 
 TEST(GBufferedFile, FileOverOneGigabyteIsRefused) {

@@ -19,7 +19,9 @@ void MakeReadOnly(const fs::path& path) {
 }
 
 // The system's text goes into the line as the system gives it, line end included.
-std::string Reason(uint32_t code) { return Platform::ErrorMessage(code); }
+std::string Reason(uint32_t code) {
+    return Platform::ErrorMessage(code);
+}
 
 }  // namespace
 

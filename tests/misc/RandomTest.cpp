@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "support/TestSupport.h"
-
 #include <cstdint>
 #include <vector>
 
 #include "misc/Random.h"
+#include "support/TestSupport.h"
 
 namespace {
 

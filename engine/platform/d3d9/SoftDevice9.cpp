@@ -6,9 +6,9 @@
 
 #include "HeadlessWindow.h"
 #include "PixelFormats.h"
+#include "SoftBuffer9.h"
 #include "SoftD3D.h"
 #include "SoftDirect3D9.h"
-#include "SoftBuffer9.h"
 #include "SoftSurface9.h"
 #include "SoftSwapChain9.h"
 #include "SoftTexture9.h"

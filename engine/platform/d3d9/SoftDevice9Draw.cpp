@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "SoftBuffer9.h"
 #include "SoftD3D.h"
 #include "SoftDevice9.h"
-#include "SoftBuffer9.h"
 #include "SoftSurface9.h"
 #include "SoftTexture9.h"
 

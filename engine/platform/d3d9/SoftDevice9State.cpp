@@ -1,9 +1,9 @@
 // The device's scene bracket, Clear, and the fixed-function state it keeps for drawing.
 #include <cstring>
 
+#include "SoftBuffer9.h"
 #include "SoftD3D.h"
 #include "SoftDevice9.h"
-#include "SoftBuffer9.h"
 #include "SoftSurface9.h"
 #include "SoftTexture9.h"
 
