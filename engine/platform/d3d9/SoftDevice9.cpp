@@ -377,6 +377,22 @@ HRESULT SoftDevice9::CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
     return D3DERR_NOTAVAILABLE;
 }
 
+namespace {
+
+// Hands a new buffer to the caller: the device counts it as its child, and default-pool
+// buffers are tracked so that Reset can refuse while they are still held.
+template <class Buffer, class Interface, class Desc>
+HRESULT AdoptBuffer(IDirect3DDevice9* device, const Desc& desc, Interface** out) {
+    Buffer* created = Buffer::Create(device, desc);
+    if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
+    created->AddRefChild();
+    if (desc.Pool == D3DPOOL_DEFAULT) created->TrackAsDefaultPool();
+    *out = created;
+    return D3D_OK;
+}
+
+}  // namespace
+
 HRESULT SoftDevice9::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                         IDirect3DVertexBuffer9** buffer, HANDLE* sharedHandle) {
     DEVICE_ENTER("CreateVertexBuffer");
@@ -391,12 +407,7 @@ HRESULT SoftDevice9::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3D
     desc.Pool = pool;
     desc.Size = length;
     desc.FVF = fvf;
-    SoftVertexBuffer9* created = SoftVertexBuffer9::Create(this, desc);
-    if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
-    created->AddRefChild();
-    if (pool == D3DPOOL_DEFAULT) created->TrackAsDefaultPool();
-    *buffer = created;
-    return D3D_OK;
+    return AdoptBuffer<SoftVertexBuffer9>(this, desc, buffer);
 }
 
 HRESULT SoftDevice9::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -413,12 +424,7 @@ HRESULT SoftDevice9::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT forma
     desc.Usage = usage;
     desc.Pool = pool;
     desc.Size = length;
-    SoftIndexBuffer9* created = SoftIndexBuffer9::Create(this, desc);
-    if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
-    created->AddRefChild();
-    if (pool == D3DPOOL_DEFAULT) created->TrackAsDefaultPool();
-    *buffer = created;
-    return D3D_OK;
+    return AdoptBuffer<SoftIndexBuffer9>(this, desc, buffer);
 }
 
 HRESULT SoftDevice9::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
