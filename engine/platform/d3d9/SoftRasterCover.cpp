@@ -1,0 +1,325 @@
+// Coverage: which pixel centres a triangle, rectangle, line or point lights, with clipping to
+// the viewport and a guard band, and each primitive's attribute planes.
+#include "platform/d3d9/SoftRasterPipeline.h"
+
+namespace SoftRaster {
+namespace detail {
+
+bool Rasterizer::SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& p) const {
+    const double x1 = v[1].X - v[0].X, y1 = v[1].Y - v[0].Y;
+    const double x2 = v[2].X - v[0].X, y2 = v[2].Y - v[0].Y;
+    const double det = x1 * y2 - x2 * y1;
+    if (det == 0 || !std::isfinite(det)) return false;
+    auto plane = [&](double a0, double a1, double a2) {
+        Plane pl;
+        pl.Dx = ((a1 - a0) * y2 - (a2 - a0) * y1) / det;
+        pl.Dy = ((a2 - a0) * x1 - (a1 - a0) * x2) / det;
+        pl.C = a0 - pl.Dx * v[0].X - pl.Dy * v[0].Y;
+        return pl;
+    };
+    const bool flat = st_.ShadeMode == kShadeFlat;
+    p.ConstColor = flat || (v[0].Color == v[1].Color && v[0].Color == v[2].Color);
+    p.Color = flat ? flatColor : v[0].Color;
+    if (!p.ConstColor) {
+        for (int c = 0; c < 4; ++c)
+            p.Chan[c] = plane(Ch(v[0].Color, c), Ch(v[1].Color, c), Ch(v[2].Color, c));
+    }
+    p.Textured = levels_ > 0;
+    if (p.Textured) {
+        p.U = plane(v[0].U, v[1].U, v[2].U);
+        p.V = plane(v[0].V, v[1].V, v[2].V);
+        SetupSampler(p);
+    }
+    return true;
+}
+
+// Fills the pixel centres inside a triangle, with the top-left rule deciding centres that fall
+// exactly on an edge.
+void Rasterizer::CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p) {
+    int64_t area = Area2(v0, v1, v2);
+    if (area == 0) return;
+    if (area < 0) std::swap(v1, v2);
+    struct Edge {
+        int64_t X, Y, Dx, Dy, Bias;
+    };
+    const FixPt pts[3] = {v0, v1, v2};
+    Edge edges[3];
+    for (int i = 0; i < 3; ++i) {
+        const FixPt& a = pts[i];
+        const FixPt& b = pts[(i + 1) % 3];
+        Edge& e = edges[i];
+        e.X = a.X;
+        e.Y = a.Y;
+        e.Dx = b.X - a.X;
+        e.Dy = b.Y - a.Y;
+        // With y growing downwards and this winding, top edges run right, left edges up.
+        const bool topLeft = (e.Dy == 0 && e.Dx > 0) || e.Dy < 0;
+        e.Bias = topLeft ? 0 : 1;
+    }
+    const int64_t minY = std::min({v0.Y, v1.Y, v2.Y}), maxY = std::max({v0.Y, v1.Y, v2.Y});
+    const int yFirst = int(std::max<int64_t>(clip_.Top, CeilDiv(minY, kSub)));
+    const int yLast = int(std::min<int64_t>(clip_.Bottom - 1, FloorDiv(maxY, kSub)));
+    for (int y = yFirst; y <= yLast; ++y) {
+        const int64_t py = int64_t(y) * kSub;
+        int64_t lo = clip_.Left, hi = clip_.Right - 1;
+        for (const Edge& e : edges) {
+            // Inside when c - Dy * px >= Bias, px being the pixel centre in sub-pixels.
+            const int64_t c = e.Dx * (py - e.Y) + e.Dy * e.X;
+            if (e.Dy == 0) {
+                if (c < e.Bias) hi = lo - 1;
+            } else if (e.Dy < 0) {
+                lo = std::max(lo, CeilDiv(e.Bias - c, -e.Dy * kSub));
+            } else {
+                hi = std::min(hi, FloorDiv(c - e.Bias, e.Dy * kSub));
+            }
+        }
+        if (lo <= hi) Shade(p, y, int(lo), int(hi) + 1);
+    }
+}
+
+// A triangle reaching far outside any target is cut to a guard band first, so snapped
+// positions stay small enough for exact 64-bit edge arithmetic. Its attribute planes come
+// from the original corners and are unaffected.
+void Rasterizer::CoverClipped(const AttrVertex v[3], const Prim& p) {
+    struct P {
+        double X, Y;
+    };
+    P poly[16], next[16];
+    int n = 3;
+    for (int i = 0; i < 3; ++i) poly[i] = {v[i].X, v[i].Y};
+    for (int side = 0; side < 4; ++side) {
+        auto dist = [side](const P& q) {
+            switch (side) {
+                case 0:
+                    return q.X + kGuard;
+                case 1:
+                    return kGuard - q.X;
+                case 2:
+                    return q.Y + kGuard;
+                default:
+                    return kGuard - q.Y;
+            }
+        };
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const P& a = poly[i];
+            const P& b = poly[(i + 1) % n];
+            const double da = dist(a), db = dist(b);
+            if (da >= 0) next[m++] = a;
+            if ((da >= 0) != (db >= 0)) {
+                const double t = da / (da - db);
+                next[m++] = {a.X + (b.X - a.X) * t, a.Y + (b.Y - a.Y) * t};
+            }
+        }
+        n = m;
+        std::copy(next, next + n, poly);
+        if (n < 3) return;
+    }
+    const FixPt first = Snap(poly[0].X, poly[0].Y);
+    for (int i = 1; i + 1 < n; ++i)
+        CoverTriangle(first, Snap(poly[i].X, poly[i].Y), Snap(poly[i + 1].X, poly[i + 1].Y), p);
+}
+
+bool InGuard(const Vertex& v) {
+    return std::fabs(v.X) <= kGuard && std::fabs(v.Y) <= kGuard;
+}
+
+void Rasterizer::Triangle(const Vertex& a, const Vertex& b, const Vertex& c) {
+    if (!Finite(a) || !Finite(b) || !Finite(c)) return;
+    const bool guarded = InGuard(a) && InGuard(b) && InGuard(c);
+    if (guarded) {
+        const int64_t area = Area2(Snap(a.X, a.Y), Snap(b.X, b.Y), Snap(c.X, c.Y));
+        if (Culled(area)) return;
+    } else {
+        const double area =
+            (double(b.X) - a.X) * (double(c.Y) - a.Y) - (double(c.X) - a.X) * (double(b.Y) - a.Y);
+        if (Culled(area < 0 ? -1 : area > 0 ? 1 : 0)) return;
+    }
+    if (st_.FillMode == kFillWireframe) {
+        Line(a, b);
+        Line(b, c);
+        Line(c, a);
+        return;
+    }
+    if (st_.FillMode == kFillPoint) {
+        Point(a);
+        Point(b);
+        Point(c);
+        return;
+    }
+    const AttrVertex v[3] = {Attr(a), Attr(b), Attr(c)};
+    Prim p;
+    if (!SetupTriangle(v, a.Color, p)) return;
+    if (guarded)
+        CoverTriangle(Snap(a.X, a.Y), Snap(b.X, b.Y), Snap(c.X, c.Y), p);
+    else
+        CoverClipped(v, p);
+}
+
+bool SamePlace(const Vertex& a, const Vertex& b) {
+    return a.X == b.X && a.Y == b.Y;
+}
+bool SameAttributes(const Vertex& a, const Vertex& b) {
+    return a.Color == b.Color && a.U == b.U && a.V == b.V;
+}
+
+bool Rasterizer::Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
+                           const Vertex& e, const Vertex& f) {
+    // Find the shared pair: first triangle (a, b, c), second (d, e, f).
+    const Vertex* first[3] = {&a, &b, &c};
+    const Vertex* second[3] = {&d, &e, &f};
+    int sharedFirst[2], sharedSecond[2], count = 0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (SamePlace(*first[i], *second[j])) {
+                if (count == 2) return false;
+                sharedFirst[count] = i;
+                sharedSecond[count] = j;
+                ++count;
+            }
+    if (count != 2 || sharedFirst[0] == sharedFirst[1] || sharedSecond[0] == sharedSecond[1])
+        return false;
+    const Vertex& s0 = *first[sharedFirst[0]];
+    const Vertex& s1 = *first[sharedFirst[1]];
+    if (!SameAttributes(s0, *second[sharedSecond[0]]) ||
+        !SameAttributes(s1, *second[sharedSecond[1]]))
+        return false;
+    const Vertex& o0 = *first[3 - sharedFirst[0] - sharedFirst[1]];
+    const Vertex& o1 = *second[3 - sharedSecond[0] - sharedSecond[1]];
+    // The shared edge must be the diagonal of an axis-aligned rectangle.
+    if (!Finite(s0) || !Finite(s1) || !Finite(o0) || !Finite(o1)) return false;
+    if (s0.X == s1.X || s0.Y == s1.Y) return false;
+    const bool o0Ok = (o0.X == s0.X && o0.Y == s1.Y) || (o0.X == s1.X && o0.Y == s0.Y);
+    const bool o1Ok = (o1.X == s0.X && o1.Y == s1.Y) || (o1.X == s1.X && o1.Y == s0.Y);
+    if (!o0Ok || !o1Ok || SamePlace(o0, o1)) return false;
+    if (!InGuard(s0) || !InGuard(s1)) return false;
+    // One attribute plane for both halves: opposite corners sum alike.
+    if (double(s0.U) + s1.U != double(o0.U) + o1.U || double(s0.V) + s1.V != double(o0.V) + o1.V)
+        return false;
+    const bool flat = st_.ShadeMode == kShadeFlat;
+    if (flat && a.Color != d.Color) return false;
+    if (!flat)
+        for (int k = 0; k < 4; ++k)
+            if (Ch(s0.Color, k) + Ch(s1.Color, k) != Ch(o0.Color, k) + Ch(o1.Color, k))
+                return false;
+    const int64_t areaA = Area2(Snap(a.X, a.Y), Snap(b.X, b.Y), Snap(c.X, c.Y));
+    const int64_t areaB = Area2(Snap(d.X, d.Y), Snap(e.X, e.Y), Snap(f.X, f.Y));
+    if (areaA == 0 || areaB == 0) return false;
+    const bool culledA = Culled(areaA), culledB = Culled(areaB);
+    if (culledA != culledB) return false;
+    if (culledA) return true;
+
+    const AttrVertex v[3] = {Attr(a), Attr(b), Attr(c)};
+    Prim p;
+    if (!SetupTriangle(v, a.Color, p)) return false;
+    // The union of the halves under the top-left rule: centres in [left, right) x [top, bottom).
+    const FixPt lt = Snap(std::min(s0.X, s1.X), std::min(s0.Y, s1.Y));
+    const FixPt rb = Snap(std::max(s0.X, s1.X), std::max(s0.Y, s1.Y));
+    const int x0 = int(std::max<int64_t>(clip_.Left, CeilDiv(lt.X, kSub)));
+    const int x1 = int(std::min<int64_t>(clip_.Right, CeilDiv(rb.X, kSub)));
+    const int y0 = int(std::max<int64_t>(clip_.Top, CeilDiv(lt.Y, kSub)));
+    const int y1 = int(std::min<int64_t>(clip_.Bottom, CeilDiv(rb.Y, kSub)));
+    if (x0 >= x1) return true;
+    // Rows of a small rectangle lie a whole pitch apart; asking for the rows ahead early lets
+    // their cache misses overlap the shading of this one.
+    constexpr int kAhead = 3;
+    const std::ptrdiff_t bytes = std::min<std::ptrdiff_t>(std::ptrdiff_t(x1 - x0) * out_.Bpp, 512);
+    for (int y = y0; y < y1; ++y) {
+        if (y + kAhead < y1) {
+            const uint8_t* ahead = target_.Bits + std::ptrdiff_t(y + kAhead) * target_.Pitch +
+                                   std::ptrdiff_t(x0) * out_.Bpp;
+            for (std::ptrdiff_t b = 0; b < bytes; b += 64) __builtin_prefetch(ahead + b, 1);
+            __builtin_prefetch(ahead + bytes - 1, 1);
+        }
+        Shade(p, y, x0, x1);
+    }
+    return true;
+}
+
+// Lines light, along their major axis, each pixel centre from the one nearest the start up to
+// but not including the one nearest the end; the minor coordinate is the line's own, rounded.
+// This is the diamond-exit rule for the common cases: a line lights the pixel it leaves, not
+// the one it ends in, so strips light shared corners once and a horizontal line from x = 1 to
+// x = 5 lights pixels 1 to 4. Attributes run linearly along the major axis.
+void Rasterizer::Line(const Vertex& a, const Vertex& b) {
+    if (!Finite(a) || !Finite(b)) return;
+    const double dx = double(b.X) - a.X, dy = double(b.Y) - a.Y;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    const double major0 = xMajor ? a.X : a.Y, major1 = xMajor ? b.X : b.Y;
+    const double dMajor = major1 - major0;
+    if (dMajor == 0) return;
+    const int start = RoundToInt(major0), end = RoundToInt(major1);
+    if (start == end) return;
+    int lo = start < end ? start : end + 1;
+    int hi = start < end ? end - 1 : start;
+    const int clipLo = xMajor ? clip_.Left : clip_.Top;
+    const int clipHi = (xMajor ? clip_.Right : clip_.Bottom) - 1;
+    lo = std::max(lo, clipLo);
+    hi = std::min(hi, clipHi);
+    if (lo > hi) return;
+
+    Prim p;
+    auto plane = [&](double a0, double a1) {
+        Plane pl;
+        const double k = (a1 - a0) / dMajor;
+        (xMajor ? pl.Dx : pl.Dy) = k;
+        pl.C = a0 - k * major0;
+        return pl;
+    };
+    const bool flat = st_.ShadeMode == kShadeFlat;
+    p.ConstColor = flat || a.Color == b.Color;
+    p.Color = a.Color;
+    if (!p.ConstColor)
+        for (int c = 0; c < 4; ++c) p.Chan[c] = plane(Ch(a.Color, c), Ch(b.Color, c));
+    p.Textured = levels_ > 0;
+    if (p.Textured) {
+        p.U = plane(a.U, b.U);
+        p.V = plane(a.V, b.V);
+        SetupSampler(p);
+    }
+    const double slope = (xMajor ? dy : dx) / dMajor;
+    const double minor0 = xMajor ? a.Y : a.X;
+    const int minorLo = xMajor ? clip_.Top : clip_.Left;
+    const int minorHi = (xMajor ? clip_.Bottom : clip_.Right) - 1;
+    int runStart = 0, runRow = 0, runLength = 0;
+    for (int m = lo; m <= hi; ++m) {
+        const int minor = RoundToInt(minor0 + (m - major0) * slope);
+        const bool inside = minor >= minorLo && minor <= minorHi;
+        if (!xMajor) {
+            if (inside) Shade(p, m, minor, minor + 1);
+            continue;
+        }
+        // Runs of an x-major line in one row shade as one span.
+        if (runLength > 0 && (!inside || minor != runRow)) {
+            Shade(p, runRow, runStart, runStart + runLength);
+            runLength = 0;
+        }
+        if (inside) {
+            if (runLength == 0) {
+                runStart = m;
+                runRow = minor;
+            }
+            ++runLength;
+        }
+    }
+    if (runLength > 0) Shade(p, runRow, runStart, runStart + runLength);
+}
+
+void Rasterizer::Point(const Vertex& a) {
+    if (!Finite(a)) return;
+    const int x = RoundToInt(a.X), y = RoundToInt(a.Y);
+    if (x < clip_.Left || x >= clip_.Right || y < clip_.Top || y >= clip_.Bottom) return;
+    Prim p;
+    p.ConstColor = true;
+    p.Color = a.Color;
+    p.Textured = levels_ > 0;
+    if (p.Textured) {
+        p.U.C = a.U;
+        p.V.C = a.V;
+        SetupSampler(p);
+    }
+    Shade(p, y, x, x + 1);
+}
+
+}  // namespace detail
+}  // namespace SoftRaster

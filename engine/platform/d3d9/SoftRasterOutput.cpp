@@ -1,0 +1,355 @@
+// The output merger: alpha test, blending and the colour write mask, with vector paths
+// for 32-bit targets.
+#include "platform/d3d9/SoftRasterPipeline.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace SoftRaster {
+namespace detail {
+namespace {
+
+// One channel's blend factor (0..255) for the generic path.
+uint32_t BlendFactorOf(uint32_t kind, uint32_t s, uint32_t d, int ch, uint32_t factor) {
+    switch (kind) {
+        case kBlendZero:
+            return 0;
+        case kBlendOne:
+            return 255;
+        case kBlendSrcColor:
+            return Ch(s, ch);
+        case kBlendInvSrcColor:
+            return 255 - Ch(s, ch);
+        case kBlendSrcAlpha:
+            return Alpha(s);
+        case kBlendInvSrcAlpha:
+            return 255 - Alpha(s);
+        case kBlendDestAlpha:
+            return Alpha(d);
+        case kBlendInvDestAlpha:
+            return 255 - Alpha(d);
+        case kBlendDestColor:
+            return Ch(d, ch);
+        case kBlendInvDestColor:
+            return 255 - Ch(d, ch);
+        case kBlendSrcAlphaSat:
+            return ch == 3 ? 255 : std::min(Alpha(s), 255 - Alpha(d));
+        case kBlendFactor:
+            return Ch(factor, ch);
+        case kBlendInvFactor:
+            return 255 - Ch(factor, ch);
+        default:
+            return 255;
+    }
+}
+
+uint32_t BlendChannel(uint32_t op, uint32_t s, uint32_t d, uint32_t fs, uint32_t fd) {
+    int v;
+    switch (op) {
+        case kOpSubtract:
+            v = int(s * fs) - int(d * fd);
+            break;
+        case kOpRevSubtract:
+            v = int(d * fd) - int(s * fs);
+            break;
+        case kOpMin:
+            return std::min(s, d);
+        case kOpMax:
+            return std::max(s, d);
+        default:
+            v = int(s * fs + d * fd);
+            break;
+    }
+    return Div255(uint32_t(std::clamp(v, 0, 255 * 255)));
+}
+
+uint32_t BlendPixel(const Output& o, uint32_t s, uint32_t d) {
+    uint32_t r = 0;
+    for (int c = 0; c < 3; ++c) {
+        const uint32_t fs = BlendFactorOf(o.SrcColor, s, d, c, o.BlendFactor);
+        const uint32_t fd = BlendFactorOf(o.DestColor, s, d, c, o.BlendFactor);
+        r |= BlendChannel(o.OpColor, Ch(s, c), Ch(d, c), fs, fd) << (8 * c);
+    }
+    const uint32_t fs = BlendFactorOf(o.SrcAlpha, s, d, 3, o.BlendFactor);
+    const uint32_t fd = BlendFactorOf(o.DestAlpha, s, d, 3, o.BlendFactor);
+    return r | (BlendChannel(o.OpAlpha, Alpha(s), Alpha(d), fs, fd) << 24);
+}
+
+// Any target format: read the span as ARGB, merge, write it back.
+void OutputGeneric(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
+    uint32_t d[kChunk], r[kChunk];
+    PixelFormats::ReadRow(o.Format, dst, d, n);
+    for (int i = 0; i < n; ++i) {
+        if (o.AlphaTest && !o.Pass[Alpha(src[i])]) {
+            r[i] = d[i];
+            continue;
+        }
+        const uint32_t v = o.Blend ? BlendPixel(o, src[i], d[i]) : src[i];
+        r[i] = (v & o.WriteMask) | (d[i] & ~o.WriteMask);
+    }
+    PixelFormats::WriteRow(o.Format, dst, r, n);
+}
+
+inline uint32_t Fast8888Pixel(const Output& o, uint32_t s, uint32_t d) {
+    const uint32_t sa = Alpha(s);
+    uint32_t r = 0;
+    for (int c = 0; c < 4; ++c) {
+        const uint32_t fs = o.SrcK[c] + (o.SrcPos[c] & sa) - (o.SrcNeg[c] & sa);
+        const uint32_t fd = o.DstK[c] + (o.DstPos[c] & sa) - (o.DstNeg[c] & sa);
+        uint32_t v = Div255(Ch(s, c) * fs + Ch(d, c) * fd);
+        if ((o.DestAddMask >> (8 * c)) & 1) v = std::min<uint32_t>(255, v + Ch(d, c));
+        r |= v << (8 * c);
+    }
+    return r;
+}
+
+// 32-bit targets with the blend modes whose exact result fits 16-bit lanes. kSrcOver is the
+// renderer's usual mode (colour by source alpha and its inverse), whose factors cost less to
+// form; kModulate multiplies the texels by a constant diffuse colour on the way in.
+template <bool kAlphaTest, bool kXrgb, bool kSrcOver, bool kModulate>
+void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n, uint32_t color) {
+    const uint32_t force = kXrgb ? 0xFF000000u : 0;
+    const bool masked = o.WriteMask != 0xFFFFFFFFu;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(128);
+    auto lanes = [](const uint16_t* v) {
+        return _mm_set_epi16(short(v[3]), short(v[2]), short(v[1]), short(v[0]), short(v[3]),
+                             short(v[2]), short(v[1]), short(v[0]));
+    };
+    const __m128i sk = lanes(o.SrcK), sp = lanes(o.SrcPos), sn = lanes(o.SrcNeg);
+    const __m128i dk = lanes(o.DstK), dp = lanes(o.DstPos), dn = lanes(o.DstNeg);
+    const __m128i overMask = lanes(o.SrcOverDestMask);
+    const __m128i k255 = _mm_set1_epi16(255);
+    const __m128i color16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(color)), zero);
+    const __m128i addMask = _mm_set1_epi32(int(o.DestAddMask));
+    const __m128i writeMask = _mm_set1_epi32(int(o.WriteMask));
+    const __m128i forceBits = _mm_set1_epi32(int(force));
+    const __m128i ref = _mm_set1_epi32(int(o.Ref));
+    const __m128i lessSel = _mm_set1_epi32(o.Less ? -1 : 0);
+    const __m128i equalSel = _mm_set1_epi32(o.Equal ? -1 : 0);
+    const __m128i greaterSel = _mm_set1_epi32(o.Greater ? -1 : 0);
+    auto div255 = [&](__m128i t) {
+        t = _mm_add_epi16(t, bias);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    auto half = [&](__m128i s16, __m128i d16) {
+        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+        __m128i fs, fd;
+        if (kSrcOver) {
+            fs = a;
+            fd = _mm_and_si128(_mm_xor_si128(a, k255), overMask);
+        } else {
+            fs = _mm_sub_epi16(_mm_add_epi16(sk, _mm_and_si128(sp, a)), _mm_and_si128(sn, a));
+            fd = _mm_sub_epi16(_mm_add_epi16(dk, _mm_and_si128(dp, a)), _mm_and_si128(dn, a));
+        }
+        return div255(_mm_add_epi16(_mm_mullo_epi16(s16, fs), _mm_mullo_epi16(d16, fd)));
+    };
+    for (; i + 4 <= n; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * i));
+        __m128i slo = _mm_unpacklo_epi8(s, zero), shi = _mm_unpackhi_epi8(s, zero);
+        if (kModulate) {
+            slo = div255(_mm_mullo_epi16(slo, color16));
+            shi = div255(_mm_mullo_epi16(shi, color16));
+            if (kAlphaTest) s = _mm_packus_epi16(slo, shi);
+        }
+        const __m128i lo = half(slo, _mm_unpacklo_epi8(d, zero));
+        const __m128i hi = half(shi, _mm_unpackhi_epi8(d, zero));
+        __m128i r = _mm_adds_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(d, addMask));
+        if (kAlphaTest || masked) {
+            __m128i keep = writeMask;
+            if (kAlphaTest) {
+                const __m128i a = _mm_srli_epi32(s, 24);
+                const __m128i pass =
+                    _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmplt_epi32(a, ref), lessSel),
+                                              _mm_and_si128(_mm_cmpeq_epi32(a, ref), equalSel)),
+                                 _mm_and_si128(_mm_cmpgt_epi32(a, ref), greaterSel));
+                keep = _mm_and_si128(keep, pass);
+            }
+            r = _mm_or_si128(_mm_and_si128(r, keep), _mm_andnot_si128(keep, d));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i), _mm_or_si128(r, forceBits));
+    }
+#endif
+    for (; i < n; ++i) {
+        uint8_t* p = dst + 4 * i;
+        const uint32_t d = PixelFormats::Codec::Load32(p);
+        const uint32_t s = kModulate ? Modulate(src[i], color) : src[i];
+        if (kAlphaTest && !o.Pass[Alpha(s)]) continue;
+        const uint32_t r = Fast8888Pixel(o, s, d);
+        PixelFormats::Codec::Store32(p, ((r & o.WriteMask) | (d & ~o.WriteMask)) | force);
+    }
+}
+
+template <bool kAlphaTest, bool kXrgb, bool kSrcOver>
+void Output8888Plain(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
+    Output8888<kAlphaTest, kXrgb, kSrcOver, false>(o, dst, src, n, 0);
+}
+
+template <bool kAlphaTest, bool kXrgb, bool kSrcOver>
+void PickOutput8888(Output& o) {
+    o.Fn = &Output8888Plain<kAlphaTest, kXrgb, kSrcOver>;
+    o.FnModulate = &Output8888<kAlphaTest, kXrgb, kSrcOver, true>;
+}
+
+// Factors the 32-bit path computes exactly: constants and the source alpha, with sums that
+// cannot pass 255 unless the destination factor is ONE.
+bool FastFactor(uint32_t kind, uint16_t& k, uint16_t& pos, uint16_t& neg) {
+    k = pos = neg = 0;
+    switch (kind) {
+        case kBlendZero:
+            return true;
+        case kBlendOne:
+            k = 255;
+            return true;
+        case kBlendSrcAlpha:
+            pos = 0xFFFF;
+            return true;
+        case kBlendInvSrcAlpha:
+            k = 255;
+            neg = 0xFFFF;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool SetupFastLanes(Output& o) {
+    if (o.OpColor != kOpAdd || o.OpAlpha != kOpAdd) return false;
+    o.DestAddMask = 0;
+    for (int c = 0; c < 4; ++c) {
+        const uint32_t src = c == 3 ? o.SrcAlpha : o.SrcColor;
+        uint32_t dst = c == 3 ? o.DestAlpha : o.DestColor;
+        // A channel the mask leaves alone needs no factors at all.
+        const bool written = (o.WriteMask >> (8 * c)) & 0xFF;
+        if (!written) {
+            o.SrcK[c] = o.SrcPos[c] = o.SrcNeg[c] = o.DstK[c] = o.DstPos[c] = o.DstNeg[c] = 0;
+            continue;
+        }
+        if (dst == kBlendOne) {
+            o.DestAddMask |= 0xFFu << (8 * c);
+            dst = kBlendZero;
+        }
+        if (!FastFactor(src, o.SrcK[c], o.SrcPos[c], o.SrcNeg[c]) ||
+            !FastFactor(dst, o.DstK[c], o.DstPos[c], o.DstNeg[c]))
+            return false;
+        for (uint32_t a = 0; a < 256; ++a) {
+            const uint32_t fs = o.SrcK[c] + (o.SrcPos[c] & a) - (o.SrcNeg[c] & a);
+            const uint32_t fd = o.DstK[c] + (o.DstPos[c] & a) - (o.DstNeg[c] & a);
+            if (fs + fd > 255) return false;
+        }
+    }
+    return true;
+}
+
+void NormaliseFactors(uint32_t& src, uint32_t& dst) {
+    if (src == kBlendBothSrcAlpha) {
+        src = kBlendSrcAlpha;
+        dst = kBlendInvSrcAlpha;
+    } else if (src == kBlendBothInvSrcAlpha) {
+        src = kBlendInvSrcAlpha;
+        dst = kBlendSrcAlpha;
+    }
+    if (src < kBlendZero || src > kBlendInvFactor || src == kBlendBothSrcAlpha ||
+        src == kBlendBothInvSrcAlpha)
+        src = kBlendOne;
+    if (dst < kBlendZero || dst > kBlendInvFactor || dst == kBlendBothSrcAlpha ||
+        dst == kBlendBothInvSrcAlpha)
+        dst = kBlendZero;
+}
+
+}  // namespace
+
+void SetupOutput(Output& o, const Surface& target, const State& st) {
+    o.Format = target.Format;
+    o.Bpp = PixelFormats::BytesPerPixel(target.Format);
+    o.Blend = st.AlphaBlend;
+    o.AlphaTest = st.AlphaTest && st.AlphaFunc != kCmpAlways;
+    o.Ref = std::min<uint32_t>(st.AlphaRef, 255);
+    const uint32_t func =
+        (st.AlphaFunc >= kCmpNever && st.AlphaFunc <= kCmpAlways) ? st.AlphaFunc : kCmpAlways;
+    o.Less =
+        func == kCmpLess || func == kCmpLessEqual || func == kCmpNotEqual || func == kCmpAlways;
+    o.Equal = func == kCmpEqual || func == kCmpLessEqual || func == kCmpGreaterEqual ||
+              func == kCmpAlways;
+    o.Greater = func == kCmpGreater || func == kCmpGreaterEqual || func == kCmpNotEqual ||
+                func == kCmpAlways;
+    for (uint32_t a = 0; a < 256; ++a)
+        o.Pass[a] = (a < o.Ref && o.Less) || (a == o.Ref && o.Equal) || (a > o.Ref && o.Greater);
+    o.WriteMask = 0;
+    const int order[4] = {2, 1, 0, 3};  // mask bits red, green, blue, alpha -> ARGB byte
+    for (int bit = 0; bit < 4; ++bit)
+        if (st.ColorWriteMask & (1u << bit)) o.WriteMask |= 0xFFu << (8 * order[bit]);
+    o.BlendFactor = st.BlendFactor;
+    if (o.Blend) {
+        o.SrcColor = st.SrcBlend;
+        o.DestColor = st.DestBlend;
+        NormaliseFactors(o.SrcColor, o.DestColor);
+        o.OpColor = (st.BlendOp >= kOpAdd && st.BlendOp <= kOpMax) ? st.BlendOp : kOpAdd;
+        if (st.SeparateAlphaBlend) {
+            o.SrcAlpha = st.SrcBlendAlpha;
+            o.DestAlpha = st.DestBlendAlpha;
+            NormaliseFactors(o.SrcAlpha, o.DestAlpha);
+            o.OpAlpha =
+                (st.BlendOpAlpha >= kOpAdd && st.BlendOpAlpha <= kOpMax) ? st.BlendOpAlpha : kOpAdd;
+        } else {
+            o.SrcAlpha = o.SrcColor;
+            o.DestAlpha = o.DestColor;
+            o.OpAlpha = o.OpColor;
+        }
+    } else {
+        o.SrcColor = o.SrcAlpha = kBlendOne;
+        o.DestColor = o.DestAlpha = kBlendZero;
+        o.OpColor = o.OpAlpha = kOpAdd;
+    }
+    const bool is8888 = o.Format == PixelFormats::kA8R8G8B8 || o.Format == PixelFormats::kX8R8G8B8;
+    o.FnModulate = nullptr;
+    if (is8888 && SetupFastLanes(o)) {
+        const bool over = o.SrcColor == kBlendSrcAlpha && o.DestColor == kBlendInvSrcAlpha &&
+                          o.SrcAlpha == kBlendSrcAlpha &&
+                          (o.DestAlpha == kBlendInvSrcAlpha || o.DestAlpha == kBlendOne ||
+                           o.DestAlpha == kBlendZero);
+        for (int c = 0; c < 4; ++c)
+            o.SrcOverDestMask[c] = (c < 3 || o.DestAlpha == kBlendInvSrcAlpha) ? 0xFFFF : 0;
+        // Source-over leaves a pixel of alpha 0 exactly as it was, so a test that only drops
+        // alpha 0 (the renderer's default) changes nothing there and can be skipped.
+        bool onlyDropsZero = !o.Pass[0];
+        for (int alpha = 1; alpha < 256; ++alpha) onlyDropsZero = onlyDropsZero && o.Pass[alpha];
+        const bool test = o.AlphaTest && !(over && o.DestAlpha != kBlendZero && onlyDropsZero);
+        const bool x = o.Format == PixelFormats::kX8R8G8B8;
+        const int pick = (test ? 4 : 0) | (x ? 2 : 0) | (over ? 1 : 0);
+        switch (pick) {
+            case 0:
+                PickOutput8888<false, false, false>(o);
+                break;
+            case 1:
+                PickOutput8888<false, false, true>(o);
+                break;
+            case 2:
+                PickOutput8888<false, true, false>(o);
+                break;
+            case 3:
+                PickOutput8888<false, true, true>(o);
+                break;
+            case 4:
+                PickOutput8888<true, false, false>(o);
+                break;
+            case 5:
+                PickOutput8888<true, false, true>(o);
+                break;
+            case 6:
+                PickOutput8888<true, true, false>(o);
+                break;
+            default:
+                PickOutput8888<true, true, true>(o);
+                break;
+        }
+    } else {
+        o.Fn = &OutputGeneric;
+    }
+}
+
+}  // namespace detail
+}  // namespace SoftRaster

@@ -1,0 +1,294 @@
+// The pieces of the software rasterizer that its stages share: state values in the graphics
+// API's numbering, exact 8-bit colour arithmetic, and the rasterizer with its per-primitive
+// setup. Private to the rasterizer's own files.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/d3d9/PixelFormats.h"
+#include "platform/d3d9/SoftRaster.h"
+
+namespace SoftRaster {
+namespace detail {
+
+// State values in the graphics API's numbering.
+enum : uint32_t {
+    kTopDisable = 1,
+    kTopSelectArg1 = 2,
+    kTopSelectArg2 = 3,
+    kTopModulate = 4,
+    kTopModulate2x = 5,
+    kTopModulate4x = 6,
+    kTopAdd = 7,
+    kTopAddSigned = 8,
+    kTopAddSigned2x = 9,
+    kTopSubtract = 10,
+    kTopAddSmooth = 11,
+    kTopBlendDiffuseAlpha = 12,
+    kTopBlendTextureAlpha = 13,
+    kTopBlendFactorAlpha = 14,
+    kTopBlendTextureAlphaPm = 15,
+    kTopBlendCurrentAlpha = 16,
+};
+enum : uint32_t {
+    kArgDiffuse = 0,
+    kArgCurrent = 1,
+    kArgTexture = 2,
+    kArgTFactor = 3,
+    kArgConstant = 6,
+    kArgSelectMask = 0xF,
+    kArgComplement = 0x10,
+    kArgAlphaReplicate = 0x20,
+};
+enum : uint32_t { kFilterLinear = 2, kFilterAnisotropic = 3 };
+enum : uint32_t { kMipNone = 0, kMipPoint = 1 };
+enum : uint32_t {
+    kAddrWrap = 1,
+    kAddrMirror = 2,
+    kAddrClamp = 3,
+    kAddrBorder = 4,
+    kAddrMirrorOnce = 5
+};
+enum : uint32_t {
+    kBlendZero = 1,
+    kBlendOne = 2,
+    kBlendSrcColor = 3,
+    kBlendInvSrcColor = 4,
+    kBlendSrcAlpha = 5,
+    kBlendInvSrcAlpha = 6,
+    kBlendDestAlpha = 7,
+    kBlendInvDestAlpha = 8,
+    kBlendDestColor = 9,
+    kBlendInvDestColor = 10,
+    kBlendSrcAlphaSat = 11,
+    kBlendBothSrcAlpha = 12,
+    kBlendBothInvSrcAlpha = 13,
+    kBlendFactor = 14,
+    kBlendInvFactor = 15,
+};
+enum : uint32_t { kOpAdd = 1, kOpSubtract = 2, kOpRevSubtract = 3, kOpMin = 4, kOpMax = 5 };
+enum : uint32_t {
+    kCmpNever = 1,
+    kCmpLess = 2,
+    kCmpEqual = 3,
+    kCmpLessEqual = 4,
+    kCmpGreater = 5,
+    kCmpNotEqual = 6,
+    kCmpGreaterEqual = 7,
+    kCmpAlways = 8,
+};
+enum : uint32_t { kFillPoint = 1, kFillWireframe = 2 };
+enum : uint32_t { kCullCw = 2, kCullCcw = 3 };
+enum : uint32_t { kShadeFlat = 1 };
+
+constexpr int kChunk = 64;   // pixels shaded per pass of a span
+constexpr int kSubBits = 8;  // sub-pixel precision of snapped positions
+constexpr int kSub = 1 << kSubBits;
+constexpr double kGuard = 65536.0;  // positions beyond this many pixels are clipped first
+
+// x / 255 rounded to nearest, exact for 0 <= x <= 65535.
+inline uint32_t Div255(uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+inline uint32_t Ch(uint32_t c, int i) {
+    return (c >> (8 * i)) & 0xFF;
+}
+inline uint32_t Alpha(uint32_t c) {
+    return c >> 24;
+}
+inline uint32_t Clamp255(int v) {
+    return v < 0 ? 0 : v > 255 ? 255 : uint32_t(v);
+}
+inline uint32_t Modulate(uint32_t a, uint32_t b) {
+    uint32_t r = 0;
+    for (int i = 0; i < 4; ++i) r |= Div255(Ch(a, i) * Ch(b, i)) << (8 * i);
+    return r;
+}
+inline uint32_t Lerp256(uint32_t a, uint32_t b, uint32_t w) {  // w in 0..256 weighs b
+    uint32_t r = 0;
+    for (int i = 0; i < 4; ++i) r |= ((Ch(a, i) * (256 - w) + Ch(b, i) * w + 128) >> 8) << (8 * i);
+    return r;
+}
+
+struct Plane {
+    double C = 0, Dx = 0, Dy = 0;
+    double At(double x, double y) const { return C + Dx * x + Dy * y; }
+};
+
+inline int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
+    int64_t q = a / b;
+    if ((a % b) != 0 && a < 0) --q;
+    return q;
+}
+inline int64_t CeilDiv(int64_t a, int64_t b) {
+    return -FloorDiv(-a, b);
+}
+
+// A value in 16.16 fixed point, saturated far outside any texture so stepping cannot overflow.
+inline int64_t ToFixed(double v) {
+    const double kLimit = 1099511627776.0;           // 2^40
+    if (!(v > -kLimit)) return -(int64_t(1) << 56);  // also NaN
+    if (v > kLimit) return int64_t(1) << 56;
+    return int64_t(std::floor(v * 65536.0 + 0.5));
+}
+inline int RoundToInt(double v) {  // nearest, halves up; saturates
+    if (!(v > -1e9)) return -1000000000;
+    if (v > 1e9) return 1000000000;
+    return int(std::floor(v + 0.5));
+}
+inline bool Finite(const Vertex& v) {
+    return std::isfinite(v.X) && std::isfinite(v.Y);
+}
+
+struct FixPt {
+    int64_t X, Y;
+};
+inline FixPt Snap(double x, double y) {
+    return {int64_t(std::floor(x * kSub + 0.5)), int64_t(std::floor(y * kSub + 0.5))};
+}
+inline int64_t Area2(const FixPt& a, const FixPt& b, const FixPt& c) {
+    return (b.X - a.X) * (c.Y - a.Y) - (c.X - a.X) * (b.Y - a.Y);
+}
+
+template <uint32_t F>
+constexpr int Bpp() {
+    return (F == PixelFormats::kA8R8G8B8 || F == PixelFormats::kX8R8G8B8) ? 4
+           : (F == PixelFormats::kA8 || F == PixelFormats::kL8)           ? 1
+                                                                          : 2;
+}
+
+bool ValidSurface(const Surface& s);
+
+// Texel sampling.
+struct SampleArgs;
+using FetchFn = void (*)(const SampleArgs& a, uint32_t* out);
+using FetchRowFn = void (*)(const uint8_t* row, int64_t u, int64_t du, int n, uint32_t* out);
+FetchFn PickFetch(uint32_t format, bool linear, bool border);
+FetchRowFn PickFetchRow(uint32_t format);
+
+// Whether a 32-bit ARGB value in memory has the byte order of A8R8G8B8 texels.
+constexpr bool NativeArgb() {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return true;
+#else
+    return false;
+#endif
+}
+
+// The texture stage.
+enum class CombineKind { kModulate, kTexture, kGeneric };
+CombineKind PickCombine(const State& st);
+uint32_t CombineOne(const State& st, uint32_t tex, uint32_t dif);
+void ModulateSpan(const uint32_t* tex, const uint32_t* dif, uint32_t constant, int n,
+                  uint32_t* out);
+
+// The output merger.
+struct Output;
+using OutputFn = void (*)(const Output& o, uint8_t* dst, const uint32_t* src, int n);
+// The same with the texels modulated by a constant colour first, where fused.
+using ModulateOutputFn = void (*)(const Output& o, uint8_t* dst, const uint32_t* tex, int n,
+                                  uint32_t color);
+
+struct Output {
+    uint32_t Format = 0;
+    int Bpp = 0;
+    bool Blend = false;
+    bool AlphaTest = false;
+    bool Pass[256];                   // alpha test outcome per source alpha
+    uint32_t WriteMask = 0xFFFFFFFF;  // ARGB bits that are stored
+    uint32_t SrcColor = kBlendOne, DestColor = kBlendZero, OpColor = kOpAdd;
+    uint32_t SrcAlpha = kBlendOne, DestAlpha = kBlendZero, OpAlpha = kOpAdd;
+    uint32_t BlendFactor = 0xFFFFFFFF;
+    // The 32-bit fast path: per channel (B, G, R, A) the source factor is K + Pos*As - Neg*As,
+    // the destination factor likewise; channels whose destination factor is ONE add the
+    // destination with saturation instead.
+    uint16_t SrcK[4], SrcPos[4], SrcNeg[4], DstK[4], DstPos[4], DstNeg[4];
+    uint32_t DestAddMask = 0;
+    uint16_t SrcOverDestMask[4];  // lanes that take the inverse source alpha, in source-over
+    uint32_t Ref = 0;
+    bool Less = false, Equal = false, Greater = false;
+    OutputFn Fn = nullptr;
+    ModulateOutputFn FnModulate = nullptr;  // null where not fused
+};
+
+void SetupOutput(Output& o, const Surface& target, const State& st);
+
+struct LevelRef {
+    const Surface* Surf = nullptr;
+    FetchFn Fetch = nullptr;
+    FetchRowFn FetchRow = nullptr;  // point sampling along one row, no addressing needed
+    bool Direct = false;            // texels are stored as native 32-bit ARGB
+};
+
+// Everything a primitive's spans need, set up once per primitive.
+struct Prim {
+    bool Textured = false;
+    Plane U, V;
+    LevelRef Level[2];
+    uint32_t MipWeight = 0;  // 0..256, weight of Level[1]
+    bool Linear = false;
+    bool ConstColor = true;
+    uint32_t Color = 0;
+    Plane Chan[4];  // B, G, R, A
+};
+
+struct AttrVertex {  // a vertex's attributes as doubles
+    double X, Y, U, V;
+    uint32_t Color;
+};
+inline AttrVertex Attr(const Vertex& v) {
+    return {v.X, v.Y, v.U, v.V, v.Color};
+}
+
+class Rasterizer {
+public:
+    Rasterizer(const Surface& target, const State& st) : target_(target), st_(st) {
+        clip_.Left = std::max(0, st.Viewport.Left);
+        clip_.Top = std::max(0, st.Viewport.Top);
+        clip_.Right = std::min(target.Width, st.Viewport.Right);
+        clip_.Bottom = std::min(target.Height, st.Viewport.Bottom);
+        SetupOutput(out_, target, st);
+        combine_ = PickCombine(st);
+        levels_ = 0;
+        if (st.Tex != nullptr) {
+            const int n = std::min(st.Tex->Levels, int(Texture::kMaxLevels));
+            while (levels_ < n && ValidSurface(st.Tex->Level[levels_])) ++levels_;
+        }
+    }
+
+    bool Empty() const { return clip_.Left >= clip_.Right || clip_.Top >= clip_.Bottom; }
+
+    void Triangle(const Vertex& a, const Vertex& b, const Vertex& c);
+    // Draws two triangles that may form a rectangle; false when they do not.
+    bool Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
+                   const Vertex& e, const Vertex& f);
+    void Line(const Vertex& a, const Vertex& b);
+    void Point(const Vertex& a);
+    bool SolidFill() const { return st_.FillMode != kFillWireframe && st_.FillMode != kFillPoint; }
+
+private:
+    bool Culled(int64_t area) const {
+        return (st_.CullMode == kCullCcw && area < 0) || (st_.CullMode == kCullCw && area > 0);
+    }
+    bool SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& p) const;
+    void SetupSampler(Prim& p) const;
+    void CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p);
+    void CoverClipped(const AttrVertex v[3], const Prim& p);
+    void Shade(const Prim& p, int y, int x0, int x1);
+    const uint32_t* Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n,
+                           uint32_t* out) const;
+
+    const Surface& target_;
+    const State& st_;
+    Rect clip_;
+    Output out_;
+    CombineKind combine_;
+    int levels_;
+};
+
+}  // namespace detail
+}  // namespace SoftRaster
