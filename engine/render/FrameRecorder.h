@@ -1,0 +1,63 @@
+// Development diagnostics of the renderer. The frame recorder captures texture-setting calls
+// with the device state at the time of each call; the texture-use list collects the names
+// of the textures the texture manager sets while its RecordTextureUse switch is on.
+//
+// So far both collect; measuring frame times and drawing the collected data come on top.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/D3D9.h"
+
+struct FrameRecord {
+    std::string Label;        // what was called, such as "SetTextureByName"
+    std::string Name;         // the texture name
+    int32_t BlendMode = 0;    // the device engine's remembered blend mode
+    std::string RecordLabel;  // the device engine's RecordLabel at the time of the call
+    int32_t Value = 0;        // given by the caller
+};
+
+class GFrameRecorder {
+public:
+    static const int32_t MAXRECORDS = 900;
+
+    GFrameRecorder() = default;
+    GFrameRecorder(const GFrameRecorder&) = delete;
+    GFrameRecorder& operator=(const GFrameRecorder&) = delete;
+
+    // Discards the previous capture and starts a new one.
+    void StartCapture();
+    void StopCapture() { Capturing = false; }
+    // Keeps one record while capturing, up to MAXRECORDS - 1 per capture.
+    void Record(const std::string& label, const std::string& name, int32_t value);
+
+    bool IsCapturing() const { return Capturing; }
+    int32_t GetRecordCount() const { return RecordCount; }
+    const FrameRecord& GetRecord(int32_t index) const { return Records[index]; }
+
+private:
+    FrameRecord Records[MAXRECORDS];
+    int32_t RecordCount = 0;
+    bool Capturing = false;
+};
+
+class GTextureUseList {
+public:
+    GTextureUseList() = default;
+    GTextureUseList(const GTextureUseList&) = delete;
+    GTextureUseList& operator=(const GTextureUseList&) = delete;
+
+    // Appends the texture's name as the texture manager knows it, "unknown" for a texture
+    // it does not hold, or "null" for none.
+    void AddTexture(IDirect3DTexture9* record);
+    void Clear() { Names.clear(); }
+    const std::vector<std::string>& GetNames() const { return Names; }
+
+private:
+    std::vector<std::string> Names;
+};
+
+GFrameRecorder& GetFrameRecorder();
+GTextureUseList& GetTextureUseList();

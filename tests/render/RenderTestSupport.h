@@ -1,0 +1,148 @@
+// The renderer's tests run the process-wide engine on a headless window of the software
+// device, with the logs captured. Helpers read pixels back and write small image files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "diagnostics/GDebugLog.h"
+#include "platform/D3D9.h"
+#include "platform/d3d9/ImageCodec.h"
+#include "platform/d3d9/SoftD3D.h"
+#include "render/GD3D9.h"
+#include "render/GTextureManager.h"
+#include "support/TestSupport.h"
+
+namespace RenderTest {
+
+// True when every text of expected appears among the messages, in that order.
+inline bool InOrder(const std::vector<std::string>& messages,
+                    const std::vector<std::string>& expected) {
+    size_t next = 0;
+    for (const std::string& m : messages) {
+        if (next < expected.size() && m == expected[next]) next++;
+    }
+    return next == expected.size();
+}
+
+inline size_t CountOf(const std::vector<std::string>& messages, const std::string& text) {
+    size_t n = 0;
+    for (const std::string& m : messages) n += (m == text);
+    return n;
+}
+
+// A PNG file of w x h texels of one colour.
+inline void WritePng(const std::string& path, int w, int h, uint32_t colour) {
+    ImageCodec::Image image;
+    image.Width = w;
+    image.Height = h;
+    image.HasAlpha = true;
+    image.Pixels.assign(static_cast<size_t>(w) * h, colour);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ImageCodec::Encode(image, ImageCodec::kPng, true, bytes));
+    TestSupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+inline std::string PngBytes(int w, int h, uint32_t colour) {
+    ImageCodec::Image image;
+    image.Width = w;
+    image.Height = h;
+    image.HasAlpha = true;
+    image.Pixels.assign(static_cast<size_t>(w) * h, colour);
+    std::vector<uint8_t> bytes;
+    ImageCodec::Encode(image, ImageCodec::kPng, true, bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The texels of level 0 of a texture as ARGB.
+inline std::vector<uint32_t> TexturePixels(IDirect3DTexture9* texture, int& w, int& h) {
+    D3DSURFACE_DESC desc;
+    texture->GetLevelDesc(0, &desc);
+    w = static_cast<int>(desc.Width);
+    h = static_cast<int>(desc.Height);
+    std::vector<uint32_t> pixels(desc.Width * desc.Height);
+    D3DLOCKED_RECT lr;
+    if (texture->LockRect(0, &lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return {};
+    for (UINT y = 0; y < desc.Height; y++)
+        std::memcpy(&pixels[y * desc.Width], static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch,
+                    desc.Width * 4);
+    texture->UnlockRect(0);
+    return pixels;
+}
+
+class EngineFixture : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 32;
+    static constexpr int kHeight = 24;
+
+    void SetUp() override {
+        SoftD3D::ResetHooks();
+        log = std::make_unique<TestSupport::LogCapture>();
+        GD3D9& e = engine();
+        e.Release();
+        e.CloseDrawLog();
+        // The engine is process-wide: every test starts from the state of a fresh one.
+        e.BlendMode = 0;
+        e.Wireframe = false;
+        e.NonPow2Textures = true;
+        e.HardwareTnL = true;
+        e.ScreenshotPending = false;
+        e.FrameTiming = false;
+        e.Batching = false;
+        GetTextureManager().RecordTextureUse = false;
+        window = SoftD3D::CreateHeadlessWindow(kWidth, kHeight);
+        mark = log->Messages().size();
+    }
+
+    void TearDown() override {
+        engine().Release();
+        engine().CloseDrawLog();
+        SoftD3D::DestroyHeadlessWindow(window);
+        SoftD3D::ResetHooks();
+        log.reset();
+    }
+
+    GD3D9& engine() { return GetD3DEngine(); }
+    // What was logged since the test's set-up.
+    std::vector<std::string> Messages() const {
+        const std::vector<std::string>& all = log->Messages();
+        return std::vector<std::string>(all.begin() + static_cast<long>(mark), all.end());
+    }
+    bool Logged(const std::string& text) const { return CountOf(Messages(), text) > 0; }
+    // Starts the log afresh for the part of a test that follows.
+    void Mark() { mark = log->Messages().size(); }
+
+    bool Start() { return engine().Init(window, kWidth, kHeight, true); }
+
+    std::vector<uint32_t> BackBuffer() {
+        IDirect3DSurface9* back = nullptr;
+        EXPECT_EQ(engine().PDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DSURFACE_DESC desc;
+        back->GetDesc(&desc);
+        std::vector<uint32_t> pixels(desc.Width * desc.Height);
+        D3DLOCKED_RECT lr;
+        EXPECT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+        for (UINT y = 0; y < desc.Height; y++)
+            std::memcpy(&pixels[y * desc.Width], static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch,
+                        desc.Width * 4);
+        back->UnlockRect();
+        back->Release();
+        return pixels;
+    }
+
+    // RGB of one back-buffer pixel (the back buffer has no alpha).
+    static uint32_t Rgb(const std::vector<uint32_t>& pixels, int x, int y) {
+        return pixels[y * kWidth + x] & 0xFFFFFF;
+    }
+
+    HWND window = nullptr;
+    std::unique_ptr<TestSupport::LogCapture> log;
+    size_t mark = 0;
+};
+
+}  // namespace RenderTest
