@@ -1,0 +1,41 @@
+#include <filesystem>
+
+#include "RenderTestSupport.h"
+
+namespace {
+
+// The example host draws its frame and writes it; the screenshot shows what it drew.
+TEST(RenderDemo, WritesItsFrameAsAPng) {
+    TestSupport::TempDir dir;
+    const std::string shot = dir / "frame.png";
+    const TestSupport::RunResult run = TestSupport::Run(
+        std::string(BIN_DIR) + "/render_demo",
+        {std::string(SOURCE_ROOT) + "/examples/render_demo/textures", shot}, dir.Path());
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Wrote " + shot + " (320 x 200)\n");
+
+    const std::string bytes = TestSupport::ReadFile(shot);
+    ImageCodec::Image image;
+    ASSERT_TRUE(
+        ImageCodec::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image));
+    ASSERT_EQ(image.Width, 320);
+    ASSERT_EQ(image.Height, 200);
+    auto at = [&](int x, int y) { return image.Pixels[y * 320 + x] & 0xFFFFFF; };
+    EXPECT_EQ(at(2, 2), 0x1C2833u);    // the clear colour
+    EXPECT_EQ(at(20, 20), 0x2E86C1u);  // the opaque blue rectangle
+    EXPECT_EQ(at(160, 4), 0x1C2833u);
+    // The textured quad shows the crate's dark frame at its corner.
+    EXPECT_EQ(at(136, 129), 0x5A3714u);
+    EXPECT_EQ(at(168, 160), 0x5A3714u);  // where its diagonals cross
+}
+
+TEST(RenderDemo, FailsWhenItsTextureIsMissing) {
+    TestSupport::TempDir dir;
+    const TestSupport::RunResult run = TestSupport::Run(
+        std::string(BIN_DIR) + "/render_demo", {dir / "nothing", dir / "frame.png"}, dir.Path());
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_NE(run.Err.find("crate.png not found"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "frame.png"));
+}
+
+}  // namespace
