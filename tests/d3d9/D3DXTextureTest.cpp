@@ -193,10 +193,14 @@ TEST_F(D3DXTexture, ColourKeyMakesMatchingTexelsTransparentBlack) {
 
 TEST_F(D3DXTexture, BytesThatDecodeToNothingGiveInvalidDataAndNoTexture) {
     const std::vector<uint8_t> dds = MakeDds(4, 4, DdsA8L8(), 0, CountingBytes(32));
+    // A TGA header claiming 8192x8192 true-colour texels, followed by one of them.
+    const std::vector<uint8_t> hugeTga = {0, 0, 2,  0, 0,  0,  0, 0, 0, 0, 0,
+                                          0, 0, 32, 0, 32, 32, 0, 1, 2, 3, 4};
     const std::vector<std::vector<uint8_t>> bad = {
         {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'},
         std::vector<uint8_t>(dds.begin(), dds.end() - 1),
         std::vector<uint8_t>(64, 0),
+        hugeTga,
     };
     for (const std::vector<uint8_t>& bytes : bad) {
         // Whatever the caller held before, a failure leaves null behind.
