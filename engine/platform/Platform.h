@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,8 +70,9 @@ struct FindData {
 // included where the system lists them. Returns false and sets the last error (2 no match,
 // 3 no such folder) when nothing is found.
 bool FindEntries(const std::string& searchPath, std::vector<FindData>& found);
-// True when the path names an existing file or folder (find-first-file on an exact path; a
-// path that ends in a separator is not found, as on Windows).
+// True when the path names an existing file, folder or link. The path is taken exactly as
+// written: '*' and '?' are plain characters here, never a pattern. A path that ends in a
+// separator is not found, as on Windows.
 bool EntryExists(const std::string& path);
 
 // ---- Files and folders ----
@@ -105,6 +107,46 @@ bool CopyStreamRange(FILE* from, int64_t offset, uint64_t size, FILE* to);
 int64_t StreamSize(FILE* stream);
 // Full path of the running executable.
 std::string ExecutablePath();
+
+// ---- Writing files below a folder without following links ----
+//
+// The folder a tree of untrusted names is written into may already hold links that someone
+// planted: symbolic links, hard links and, on Windows, junctions and other reparse points.
+// Below the root, a WriteTree never reaches anything through a link, and it never writes
+// into an existing file: that file is removed and a new one is created exclusively, so a
+// hard link shared with a file elsewhere is cut rather than written through. A read-only
+// file is left alone, as the engine never deletes one.
+
+enum class TreeWrite {
+    Written,
+    LinkOnTheWay,  // a link stands where a folder on the way, or the file itself, would be
+    Blocked,       // a file stands where a folder is needed, or a folder where the file goes
+    Refused,       // the system refused to make the folder or the file; see GetLastError
+    CopyFailed,    // the data could not be copied whole; no file is left; see GetLastError
+};
+
+class WriteTree {
+public:
+    WriteTree();
+    ~WriteTree();
+    WriteTree(const WriteTree&) = delete;
+    WriteTree& operator=(const WriteTree&) = delete;
+
+    // Opens an existing folder as the root of every later path. Links in the root's own path
+    // are followed: that path is the caller's choice, not the archive's. False (with the last
+    // error) when it is missing or not a folder.
+    bool Open(const std::string& root);
+    // Writes a new file at relative (below the root; either separator, no ".." components,
+    // no leading separator) with size bytes of the stream from, read at offset without moving
+    // the stream. Missing folders on the way are made; folders once made or checked are
+    // remembered, so a tree costs each folder only once.
+    TreeWrite WriteFile(const std::string& relative, FILE* from, int64_t offset, uint64_t size);
+
+    struct State;
+
+private:
+    std::unique_ptr<State> Impl;
+};
 
 // ---- Desktop and process ----
 

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/Platform.h"
 #include "platform/Wildcard.h"
@@ -297,9 +298,11 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
 }
 
 bool EntryExists(const std::string& path) {
-    if (path.empty() || IsSeparator(path.back())) return false;
-    std::vector<FindData> found;
-    return FindEntries(path, found);
+    if (path.empty() || IsSeparator(path.back())) return Fail(kErrorFileNotFound);
+    const std::string native = NativePath(path);
+    struct stat st;
+    if (lstat(native.c_str(), &st) != 0) return Fail(errno, native);
+    return true;
 }
 
 bool CreateFolder(const std::string& path) {
@@ -451,6 +454,152 @@ bool CopyStreamRange(FILE* from, int64_t offset, uint64_t size, FILE* to) {
     const off_t end = lseek(out, 0, SEEK_CUR);
     if (end >= 0) fseeko(to, end, SEEK_SET);
     return ok;
+}
+
+// Each folder below the root is opened once, without following a link, and kept open, so
+// every file is then created relative to its folder: one open, one copy and one close.
+struct WriteTree::State {
+    // Open folders are bounded; past this many they are all closed and opened again on use.
+    static constexpr size_t kMaxOpenFolders = 128;
+
+    int Root = -1;
+    std::unordered_map<std::string, int> Folders;  // "a/b" below the root -> descriptor
+
+    void CloseFolders() {
+        for (const auto& folder : Folders) close(folder.second);
+        Folders.clear();
+    }
+    ~State() {
+        CloseFolders();
+        if (Root >= 0) close(Root);
+    }
+
+    // Why name in parent cannot serve as a folder or as the file.
+    TreeWrite Obstacle(int parent, const char* name) {
+        struct stat st;
+        if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            Fail(errno);
+            return TreeWrite::Refused;
+        }
+        return S_ISLNK(st.st_mode) ? TreeWrite::LinkOnTheWay : TreeWrite::Blocked;
+    }
+
+    // The descriptor of the folder key ("" is the root), made where missing.
+    TreeWrite Folder(const std::string& key, int& fd) {
+        if (key.empty()) {
+            fd = Root;
+            return TreeWrite::Written;
+        }
+        const auto known = Folders.find(key);
+        if (known != Folders.end()) {
+            fd = known->second;
+            return TreeWrite::Written;
+        }
+        const size_t cut = key.find_last_of('/');
+        int parent = -1;
+        const TreeWrite up =
+            Folder(cut == std::string::npos ? std::string() : key.substr(0, cut), parent);
+        if (up != TreeWrite::Written) return up;
+        const char* name = key.c_str() + (cut == std::string::npos ? 0 : cut + 1);
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        fd = openat(parent, name, flags);
+        if (fd < 0 && errno == ENOENT) {
+            if (mkdirat(parent, name, 0777) != 0 && errno != EEXIST) {
+                Fail(errno);
+                return TreeWrite::Refused;
+            }
+            fd = openat(parent, name, flags);
+        }
+        if (fd < 0) {
+            if (errno == ELOOP || errno == ENOTDIR) return Obstacle(parent, name);
+            Fail(errno);
+            return TreeWrite::Refused;
+        }
+        Folders.emplace(key, fd);
+        return TreeWrite::Written;
+    }
+};
+
+WriteTree::WriteTree() : Impl(new State) {}
+
+WriteTree::~WriteTree() = default;
+
+bool WriteTree::Open(const std::string& root) {
+    Impl.reset(new State);
+    const std::string native = root.empty() ? std::string(".") : NativePath(root);
+    Impl->Root = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Impl->Root < 0) return Fail(errno, native);
+    return true;
+}
+
+TreeWrite WriteTree::WriteFile(const std::string& relative, FILE* from, int64_t offset,
+                               uint64_t size) {
+    if (Impl->Root < 0 || !from || offset < 0) {
+        Fail(kErrorInvalidParameter);
+        return TreeWrite::Refused;
+    }
+    // The folder key with one '/' between components; empty and "." components name no
+    // folder of their own, and ".." would climb out.
+    std::string key;
+    std::string name;
+    for (size_t start = 0; start <= relative.size();) {
+        size_t end = start;
+        while (end < relative.size() && !IsSeparator(relative[end])) ++end;
+        const std::string part = relative.substr(start, end - start);
+        start = end + 1;
+        if (part == "..") {
+            Fail(kErrorInvalidName);
+            return TreeWrite::Refused;
+        }
+        if (part.empty() || part == ".") continue;
+        if (!name.empty()) key += (key.empty() ? "" : "/") + name;
+        name = part;
+    }
+    if (name.empty() || IsSeparator(relative.back())) {
+        Fail(kErrorInvalidName);
+        return TreeWrite::Refused;
+    }
+    if (Impl->Folders.size() >= State::kMaxOpenFolders) Impl->CloseFolders();
+    int folder = -1;
+    const TreeWrite reached = Impl->Folder(key, folder);
+    if (reached != TreeWrite::Written) return reached;
+
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int out = openat(folder, name.c_str(), flags, 0666);
+    if (out < 0 && errno == EEXIST) {
+        // Something has the name already: never write through it, make the file anew.
+        struct stat st;
+        if (fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            Fail(errno);
+            return TreeWrite::Refused;
+        }
+        if (S_ISLNK(st.st_mode)) return TreeWrite::LinkOnTheWay;
+        if (S_ISDIR(st.st_mode)) return TreeWrite::Blocked;
+        if ((st.st_mode & 0222) == 0) {
+            Fail(kErrorAccessDenied);
+            return TreeWrite::Refused;
+        }
+        if (unlinkat(folder, name.c_str(), 0) != 0) {
+            Fail(errno);
+            return TreeWrite::Refused;
+        }
+        out = openat(folder, name.c_str(), flags, 0666);
+    }
+    if (out < 0) {
+        Fail(errno);
+        return TreeWrite::Refused;
+    }
+    bool ok = CopyFd(fileno(from), offset, out, size);
+    uint32_t error = lastError;
+    if (close(out) != 0 && ok) {
+        ok = false;
+        error = FromErrno(errno);
+    }
+    if (ok) return TreeWrite::Written;
+    // A cut-off file would pass for the real one; leave none.
+    unlinkat(folder, name.c_str(), 0);
+    Fail(error);
+    return TreeWrite::CopyFailed;
 }
 
 int64_t StreamSize(FILE* stream) {

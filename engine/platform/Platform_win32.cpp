@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -107,11 +109,11 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
 }
 
 bool EntryExists(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(path.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return true;
+    // The attributes of the exact name: a search would take '*' and '?' as a pattern.
+    if (path.empty() || path.back() == '\\' || path.back() == '/') {
+        return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool CreateFolder(const std::string& path) {
@@ -172,6 +174,117 @@ bool CopyStreamRange(FILE* from, int64_t offset, uint64_t size, FILE* to) {
         size -= got;
     }
     return true;
+}
+
+// Windows has no folder-relative creation, so every folder on the way is checked by its
+// attributes once and remembered; reparse points (symbolic links, junctions, mount points)
+// count as links.
+struct WriteTree::State {
+    std::string Root;                         // ends in a separator unless empty
+    std::unordered_set<std::string> Folders;  // checked folders below the root, '\' separated
+    bool Opened = false;
+};
+
+WriteTree::WriteTree() : Impl(new State) {}
+
+WriteTree::~WriteTree() = default;
+
+bool WriteTree::Open(const std::string& root) {
+    Impl.reset(new State);
+    const DWORD bits = GetFileAttributesA(root.empty() ? "." : root.c_str());
+    if (bits == INVALID_FILE_ATTRIBUTES) return false;
+    if ((bits & FILE_ATTRIBUTE_DIRECTORY) == 0) return Fail(ERROR_DIRECTORY);
+    Impl->Root = root;
+    if (!root.empty() && root.back() != '\\' && root.back() != '/') Impl->Root += '\\';
+    Impl->Opened = true;
+    return true;
+}
+
+TreeWrite WriteTree::WriteFile(const std::string& relative, FILE* from, int64_t offset,
+                               uint64_t size) {
+    if (!Impl->Opened || !from || offset < 0) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return TreeWrite::Refused;
+    }
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= relative.size();) {
+        size_t end = relative.find_first_of("\\/", start);
+        if (end == std::string::npos) end = relative.size();
+        const std::string part = relative.substr(start, end - start);
+        start = end + 1;
+        if (part == "..") {
+            Fail(ERROR_INVALID_NAME);
+            return TreeWrite::Refused;
+        }
+        if (!part.empty() && part != ".") parts.push_back(part);
+    }
+    if (parts.empty() || relative.back() == '\\' || relative.back() == '/') {
+        Fail(ERROR_INVALID_NAME);
+        return TreeWrite::Refused;
+    }
+
+    std::string key;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        key += (key.empty() ? "" : "\\") + parts[i];
+        if (Impl->Folders.count(key)) continue;
+        const std::string path = Impl->Root + key;
+        DWORD bits = GetFileAttributesA(path.c_str());
+        if (bits == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                return TreeWrite::Refused;
+            }
+            if (!CreateDirectoryA(path.c_str(), nullptr) &&
+                ::GetLastError() != ERROR_ALREADY_EXISTS) {
+                return TreeWrite::Refused;
+            }
+            bits = GetFileAttributesA(path.c_str());
+            if (bits == INVALID_FILE_ATTRIBUTES) return TreeWrite::Refused;
+        }
+        if (bits & FILE_ATTRIBUTE_REPARSE_POINT) return TreeWrite::LinkOnTheWay;
+        if ((bits & FILE_ATTRIBUTE_DIRECTORY) == 0) return TreeWrite::Blocked;
+        Impl->Folders.insert(key);
+    }
+
+    const std::string path = Impl->Root + (key.empty() ? "" : key + "\\") + parts.back();
+    const DWORD bits = GetFileAttributesA(path.c_str());
+    if (bits != INVALID_FILE_ATTRIBUTES) {
+        // Never write through what is there: a hard link would carry the write elsewhere.
+        if (bits & FILE_ATTRIBUTE_REPARSE_POINT) return TreeWrite::LinkOnTheWay;
+        if (bits & FILE_ATTRIBUTE_DIRECTORY) return TreeWrite::Blocked;
+        if (!DeleteFileA(path.c_str())) return TreeWrite::Refused;
+    }
+    // CREATE_NEW fails on any name that appeared meanwhile, a planted link included.
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return TreeWrite::Refused;
+
+    bool ok = _fseeki64(from, offset, SEEK_SET) == 0;
+    DWORD error = ok ? ERROR_SUCCESS : ERROR_SEEK;
+    constexpr size_t kChunk = 1 << 20;
+    std::vector<char> buffer(static_cast<size_t>(size < kChunk ? size : kChunk));
+    for (uint64_t left = size; ok && left > 0;) {
+        const size_t want = static_cast<size_t>(left < buffer.size() ? left : buffer.size());
+        const size_t got = fread(buffer.data(), 1, want, from);
+        DWORD put = 0;
+        if (got == 0) {
+            ok = false;
+            error = ERROR_HANDLE_EOF;
+        } else if (!::WriteFile(out, buffer.data(), static_cast<DWORD>(got), &put, nullptr) ||
+                   put != got) {
+            ok = false;
+            error = ::GetLastError();
+        }
+        left -= got;
+    }
+    if (!CloseHandle(out) && ok) {
+        ok = false;
+        error = ::GetLastError();
+    }
+    if (ok) return TreeWrite::Written;
+    DeleteFileA(path.c_str());
+    Fail(error);
+    return TreeWrite::CopyFailed;
 }
 
 int64_t StreamSize(FILE* stream) {

@@ -35,6 +35,15 @@ TEST(EnsureDirectoryExists, HonoursExistingPrefixesAndFiles) {
     EXPECT_TRUE(TryEnsureDirectoryExists(dir / "a/b"));
 }
 
+TEST(EnsureDirectoryExists, WildcardCharactersAreNamesNotPatterns) {
+    TempDir dir;
+    fs::create_directories(dir.Path() / "abc");
+    EXPECT_TRUE(TryEnsureDirectoryExists(dir / "a*/in"));
+    EXPECT_TRUE(TryEnsureDirectoryExists(dir / "a?c"));
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "a*/in"));
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "a?c"));
+}
+
 TEST(EnsureDirectoryExists, TryReportsAFileInTheWayWithoutExiting) {
     TempDir dir;
     TestSupport::WriteFile(dir.Path() / "file", "x");
