@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "diagnostics/EnsureDirectoryExists.h"
 #include "diagnostics/GDebugLog.h"
 #include "platform/Platform.h"
 
@@ -27,15 +26,71 @@ void LogPakProblem(const char* what, const std::string& path) {
     GetDebugLog().Log(temp);
 }
 
-void LogEntryProblem(int32_t index, const GPakEntry& entry, const char* what) {
+}  // namespace
+
+void GPakFile::LogEntryProblem(int32_t index, const GPakEntry& entry, GPakReason reason) {
     char temp[512];
     // The name may be unterminated: print at most its field.
     snprintf(temp, sizeof temp, "Skipped pak entry %d [%.*s]: %s", index,
-             static_cast<int>(sizeof entry.Name), entry.Name, what);
+             static_cast<int>(sizeof entry.Name), entry.Name, GPakFile::ReasonText(reason));
     GetDebugLog().Log(temp);
 }
 
-}  // namespace
+const char* GPakProblem::Text() const {
+    return GPakFile::ReasonText(Reason);
+}
+
+const char* GPakFile::ReasonText(GPakReason reason) {
+    switch (reason) {
+        case GPakReason::None:
+            return "no problem";
+        case GPakReason::NameNotTerminated:
+            return "the name is not terminated";
+        case GPakReason::SourceNotTerminated:
+            return "the source path is not terminated";
+        case GPakReason::DataPastTwoGiB:
+            return "the data runs past 2 GiB";
+        case GPakReason::DataPastEnd:
+            return "the data runs past the end of the archive";
+        case GPakReason::NameEmpty:
+            return "the name is empty";
+        case GPakReason::NameStartsWithSeparator:
+            return "the name starts with a separator";
+        case GPakReason::NameHasDriveLetter:
+            return "the name starts with a drive letter";
+        case GPakReason::NameEndsInSeparator:
+            return "the name ends in a separator";
+        case GPakReason::NameClimbsOut:
+            return "the name climbs out of its folder with ..";
+        case GPakReason::LinkOnTheWay:
+            return "a link stands on its way below the target";
+        case GPakReason::PathBlocked:
+            return "a file or folder stands in its way";
+        case GPakReason::CannotCreate:
+            return "its file cannot be created";
+        case GPakReason::CannotCopy:
+            return "its data could not be copied whole";
+        case GPakReason::IsTheArchive:
+            return "it is the archive being written";
+        case GPakReason::StoredNameTooLong:
+            return "its stored name is longer than 127 bytes";
+        case GPakReason::SourcePathTooLong:
+            return "its path is longer than 255 bytes";
+        case GPakReason::CannotOpen:
+            return "it cannot be opened";
+        case GPakReason::NotARegularFile:
+            return "it is not a regular file";
+        case GPakReason::CannotRead:
+            return "it cannot be read";
+        case GPakReason::TooLarge:
+            return "it is 2 GiB or larger";
+        case GPakReason::ChangedWhileRead:
+            return "it changed while it was read";
+        case GPakReason::ArchiveTooLarge:
+            return "the archive would pass 2 GiB";
+    }
+    return "unknown problem";
+}
 
 GPakFile::~GPakFile() {
     Release();
@@ -50,19 +105,29 @@ void GPakFile::Release() {
     Entries = nullptr;
     NumEntries = 0;
     DataStart = 0;
-    Usable.clear();
+    Damage.clear();
 }
 
 bool GPakFile::IsEntryUsable(int32_t index) const {
-    return index >= 0 && index < NumEntries && Usable[static_cast<size_t>(index)];
+    return index >= 0 && index < NumEntries &&
+           Damage[static_cast<size_t>(index)] == GPakReason::None;
+}
+
+GPakReason GPakFile::CheckEntry(int32_t index) const {
+    if (index < 0 || index >= NumEntries) return GPakReason::DataPastEnd;
+    const GPakReason damage = Damage[static_cast<size_t>(index)];
+    return damage != GPakReason::None ? damage : CheckName(Entries[index]);
 }
 
 void GPakFile::Load(std::string path) {
     // A second load replaces the first archive rather than leaking it.
     Release();
+    LoadResult = GPakLoadResult();
     PakPath = path;
     Handle = Platform::OpenStream(path, "rb");
     if (!Handle) {
+        LoadResult.Status = GPakLoadStatus::CannotOpen;
+        LoadResult.SystemError = Platform::GetLastError();
         char temp[256];
         snprintf(temp, sizeof temp, "Failed to open pak file: [%s]", path.c_str());
         GetDebugLog().Log(temp);
@@ -75,6 +140,7 @@ void GPakFile::Load(std::string path) {
     const size_t got = fread(countBytes, 1, sizeof countBytes, Handle);
     if (got == 0) {
         DataStart = 4;  // an empty file is an archive with no entries
+        LoadResult.Status = GPakLoadStatus::Loaded;
         return;
     }
     const int32_t count = static_cast<int32_t>(ReadLe32(countBytes));
@@ -98,14 +164,17 @@ void GPakFile::Load(std::string path) {
         }
     }
     if (damage) {
+        LoadResult.Status = GPakLoadStatus::Damaged;
+        LoadResult.Damage = damage;
         LogPakProblem(damage, path);
         Release();
         return;
     }
 
+    LoadResult.Status = GPakLoadStatus::Loaded;
     NumEntries = count;
     DataStart = 4 + kRecordSize * count;
-    Usable.assign(static_cast<size_t>(count), true);
+    Damage.assign(static_cast<size_t>(count), GPakReason::None);
     // Offsets come from the sizes alone; whatever the file stored is overwritten.
     int64_t running = DataStart;
     for (int32_t i = 0; i < count; ++i) {
@@ -113,18 +182,22 @@ void GPakFile::Load(std::string path) {
         entry.Size = ReadLe32(&entry.Size);
         entry.Offset = running <= kMaxPosition ? static_cast<int32_t>(running) : -1;
         const int64_t end = running + entry.Size;
-        const char* problem = nullptr;
+        GPakReason problem = GPakReason::None;
         if (memchr(entry.Name, '\0', sizeof entry.Name) == nullptr) {
-            problem = "the name is not terminated";
+            problem = GPakReason::NameNotTerminated;
         } else if (memchr(entry.SourcePath, '\0', sizeof entry.SourcePath) == nullptr) {
-            problem = "the source path is not terminated";
+            problem = GPakReason::SourceNotTerminated;
         } else if (end > kMaxPosition) {
-            problem = "the data runs past 2 GiB";
+            problem = GPakReason::DataPastTwoGiB;
         } else if (fileSize >= 0 && end > fileSize) {
-            problem = "the data runs past the end of the archive";
+            problem = GPakReason::DataPastEnd;
         }
-        if (problem) {
-            Usable[static_cast<size_t>(i)] = false;
+        if (problem != GPakReason::None) {
+            Damage[static_cast<size_t>(i)] = problem;
+            GPakProblem report;
+            report.Index = i;
+            report.Reason = problem;
+            LoadResult.Problems.push_back(report);
             LogEntryProblem(i, entry, problem);
         }
         running = end;
@@ -133,7 +206,7 @@ void GPakFile::Load(std::string path) {
 
 GPakEntry* GPakFile::Find(const std::string& name) {
     for (int32_t i = 0; i < NumEntries; ++i) {
-        if (!Usable[static_cast<size_t>(i)]) continue;
+        if (Damage[static_cast<size_t>(i)] != GPakReason::None) continue;
         const char* stored = Entries[i].Name;
         const size_t length = strnlen(stored, sizeof Entries[i].Name);
         if (length == name.size() && memcmp(stored, name.data(), length) == 0) return &Entries[i];
@@ -141,70 +214,32 @@ GPakEntry* GPakFile::Find(const std::string& name) {
     return nullptr;
 }
 
-const char* GPakFile::UnsafeNameReason(const GPakEntry& entry) {
+GPakReason GPakFile::CheckName(const GPakEntry& entry) {
     const size_t length = strnlen(entry.Name, sizeof entry.Name);
-    if (length == sizeof entry.Name) return "the name is not terminated";
+    if (length == sizeof entry.Name) return GPakReason::NameNotTerminated;
     if (memchr(entry.SourcePath, '\0', sizeof entry.SourcePath) == nullptr) {
-        return "the source path is not terminated";
+        return GPakReason::SourceNotTerminated;
     }
     const char* name = entry.Name;
-    if (length == 0) return "the name is empty";
-    if (IsSeparator(name[0])) return "the name starts with a separator";
+    if (length == 0) return GPakReason::NameEmpty;
+    if (IsSeparator(name[0])) return GPakReason::NameStartsWithSeparator;
     if (length >= 2 && name[1] == ':' &&
         ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
-        return "the name starts with a drive letter";
+        return GPakReason::NameHasDriveLetter;
     }
-    if (IsSeparator(name[length - 1])) return "the name ends in a separator";
+    if (IsSeparator(name[length - 1])) return GPakReason::NameEndsInSeparator;
     for (size_t start = 0; start <= length;) {
         size_t end = start;
         while (end < length && !IsSeparator(name[end])) ++end;
         if (end - start == 2 && name[start] == '.' && name[start + 1] == '.') {
-            return "the name climbs out of its folder with ..";
+            return GPakReason::NameClimbsOut;
         }
         start = end + 1;
     }
-    return nullptr;
+    return GPakReason::None;
 }
 
-void GPakFile::ExtractAll(std::string folder) {
-    if (Handle) fclose(Handle);
-    Handle = Platform::OpenStream(PakPath, "rb");
-    if (!Handle) {
-        if (NumEntries > 0) {
-            char temp[256];
-            snprintf(temp, sizeof temp, "Failed to open pak file: [%s]", PakPath.c_str());
-            GetDebugLog().Log(temp);
-        }
-        return;
-    }
-
-    for (int32_t i = 0; i < NumEntries; ++i) {
-        const GPakEntry& entry = Entries[i];
-        if (!Usable[static_cast<size_t>(i)]) continue;  // reported when the table was read
-        if (const char* reason = UnsafeNameReason(entry)) {
-            LogEntryProblem(i, entry, reason);
-            continue;
-        }
-        const std::string filename = entry.Name;
-        const std::string checkstring = folder + filename;
-        const size_t cut = checkstring.find_last_of("\\/");
-        // A folder that cannot be made only costs this entry; an archive must never be able
-        // to end the program.
-        if (cut != std::string::npos && !TryEnsureDirectoryExists(checkstring.substr(0, cut))) {
-            continue;
-        }
-        FILE* out = Platform::OpenStream(checkstring, "wb");
-        if (!out) continue;
-        // Data goes across in bounded pieces (or by the kernel), so memory does not grow
-        // with the size of an entry.
-        const bool copied = Platform::CopyStreamRange(Handle, entry.Offset, entry.Size, out);
-        const bool closed = fclose(out) == 0;
-        if (!copied || !closed) {
-            // A partial file would pass for the real one; leave none.
-            Platform::RemoveFile(checkstring);
-            LogEntryProblem(i, entry, "its data could not be copied whole");
-        }
-    }
-    fclose(Handle);
-    Handle = nullptr;
+const char* GPakFile::UnsafeNameReason(const GPakEntry& entry) {
+    const GPakReason reason = CheckName(entry);
+    return reason == GPakReason::None ? nullptr : ReasonText(reason);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,80 @@ struct GPakEntry {
 };
 static_assert(sizeof(GPakEntry) == 392, "GPakEntry is a fixed 392-byte file record");
 
+// Why an entry was not read or written, or a file not packed. GPakFile::ReasonText gives
+// each its wording, the same words the debug log shows.
+enum class GPakReason {
+    None = 0,
+    // A damaged record, refused when the table is read.
+    NameNotTerminated,
+    SourceNotTerminated,
+    DataPastTwoGiB,
+    DataPastEnd,
+    // A name that would leave the target folder.
+    NameEmpty,
+    NameStartsWithSeparator,
+    NameHasDriveLetter,
+    NameEndsInSeparator,
+    NameClimbsOut,
+    // Writing an entry below the target.
+    LinkOnTheWay,
+    PathBlocked,
+    CannotCreate,
+    CannotCopy,
+    // Packing a file.
+    IsTheArchive,
+    StoredNameTooLong,
+    SourcePathTooLong,
+    CannotOpen,
+    NotARegularFile,
+    CannotRead,
+    TooLarge,
+    ChangedWhileRead,
+    ArchiveTooLarge,
+};
+
+// One entry that was refused, or one file left out of a new archive.
+struct GPakProblem {
+    int32_t Index = -1;  // the entry's place in the table (-1 for a file being packed)
+    std::string Source;  // the file's path, for a file being packed
+    GPakReason Reason = GPakReason::None;
+    uint32_t SystemError = 0;  // the system's error code (Win32 numbering) where it had one
+    const char* Text() const;
+};
+
+enum class GPakLoadStatus {
+    NotLoaded,   // no Load yet
+    Loaded,      // the table is read; single entries may still be damaged (see LoadProblems)
+    CannotOpen,  // the file could not be opened (SystemError says why)
+    Damaged,     // the count or table cannot be right (Damage says how); nothing is loaded
+};
+
+struct GPakLoadResult {
+    GPakLoadStatus Status = GPakLoadStatus::NotLoaded;
+    uint32_t SystemError = 0;
+    const char* Damage = nullptr;
+    std::vector<GPakProblem> Problems;  // damaged records, in table order
+};
+
+enum class GPakExtractStatus {
+    Done,       // every entry was tried; Problems lists those not written
+    NoArchive,  // the archive could not be opened again (SystemError says why)
+    NoTarget,   // the target folder could not be made or opened (SystemError says why)
+};
+
+struct GPakExtractResult {
+    GPakExtractStatus Status = GPakExtractStatus::Done;
+    uint32_t SystemError = 0;
+    int32_t Written = 0;
+    std::vector<GPakProblem> Problems;  // in the order the entries were tried
+};
+
+struct GPakCreateResult {
+    bool Written = false;              // the archive is complete at its path
+    uint32_t SystemError = 0;          // why it could not be written
+    std::vector<GPakProblem> LeftOut;  // files not packed (the archive itself included)
+};
+
 class GPakFile {
 public:
     static constexpr int32_t kRecordSize = 392;
@@ -27,17 +102,24 @@ public:
     GPakFile(const GPakFile&) = delete;
     GPakFile& operator=(const GPakFile&) = delete;
 
-    // Opens the archive and loads its table. The outcome shows only in GetHandle and
-    // NumEntries: a file that cannot be opened, or a damaged table, leaves an empty archive
-    // and one debug-log line.
+    // Opens the archive and loads its table. A file that cannot be opened, or a damaged
+    // table, leaves an empty archive and one debug-log line; GetLoadResult says which.
     void Load(std::string path);
     // The first entry whose name equals name byte for byte, or null.
     GPakEntry* Find(const std::string& name);
     // The open archive stream, or null. Shared: seek before every read.
     FILE* GetHandle() { return Handle; }
     // Writes every entry to folder + Name, creating folders on the way. Entries whose data
-    // lies outside the file or whose name would leave the folder are skipped with a log line.
+    // lies outside the file, whose name would leave the folder, or whose way meets a link
+    // below the folder are skipped with a log line; GetExtractResult says what happened.
     void ExtractAll(std::string folder);
+    // The extraction behind ExtractAll, for the entries at indexes (in that order). Each
+    // entry's output path is folder + Name, as in ExtractAll; the folder's own path may lead
+    // through links, nothing below it ever does. progress, when set, hears of each entry
+    // before it is written.
+    using ExtractProgress = std::function<void(int32_t index)>;
+    GPakExtractResult ExtractEntries(const std::string& folder, const std::vector<int32_t>& indexes,
+                                     const ExtractProgress& progress = nullptr);
     // Packs the files that searchPath (a folder, a separator and a pattern) selects into a
     // new archive at archivePath. With prefixed non-zero each name is prefix + "/" + the path
     // below the folder; otherwise the bare file name.
@@ -49,20 +131,35 @@ public:
     const std::string& GetPakPath() const { return PakPath; }
     // False for a damaged record that Load refused (it stays in the table for inspection).
     bool IsEntryUsable(int32_t index) const;
+    // Why the entry cannot be read or extracted safely (damage first, then its name), or
+    // None. Shared by the extractor and by tools that check archives.
+    GPakReason CheckEntry(int32_t index) const;
 
-    // Why an entry cannot be extracted safely, or null when it can. Shared by the extractor
-    // and by tools that check archives, so both apply the same rules.
+    const GPakLoadResult& GetLoadResult() const { return LoadResult; }
+    const GPakExtractResult& GetExtractResult() const { return ExtractResult; }
+    const GPakCreateResult& GetCreateResult() const { return CreateResult; }
+
+    // Why an entry's name would leave the target folder (or its text fields are
+    // unterminated), or None.
+    static GPakReason CheckName(const GPakEntry& entry);
+    // The same as text, or null when the name is safe.
     static const char* UnsafeNameReason(const GPakEntry& entry);
+    static const char* ReasonText(GPakReason reason);
 
 private:
     void Release();
+    // One debug-log line for an entry that is not read or written.
+    static void LogEntryProblem(int32_t index, const GPakEntry& entry, GPakReason reason);
 
     GPakEntry* Entries = nullptr;
     int32_t NumEntries = 0;
     FILE* Handle = nullptr;
     int32_t DataStart = 0;
     std::string PakPath;
-    // Per entry: false when the record is damaged (unterminated text, data past the end of
-    // the file or past 2 GiB); such an entry is never found, read or extracted.
-    std::vector<bool> Usable;
+    // Per entry: why the record is damaged (unterminated text, data past the end of the
+    // file or past 2 GiB), or None; a damaged entry is never found, read or extracted.
+    std::vector<GPakReason> Damage;
+    GPakLoadResult LoadResult;
+    GPakExtractResult ExtractResult;
+    GPakCreateResult CreateResult;
 };

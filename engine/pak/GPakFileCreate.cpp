@@ -29,9 +29,14 @@ struct Candidate {
     std::string Name;
 };
 
-void LogSkipped(const std::string& path, const char* why) {
+// Records a file left out of the archive, and logs it.
+void LeaveOut(GPakCreateResult& result, const std::string& path, GPakReason why) {
+    GPakProblem problem;
+    problem.Source = path;
+    problem.Reason = why;
+    result.LeftOut.push_back(problem);
     char temp[512];
-    snprintf(temp, sizeof temp, "Not packing [%s]: %s", path.c_str(), why);
+    snprintf(temp, sizeof temp, "Not packing [%s]: %s", path.c_str(), GPakFile::ReasonText(why));
     GetDebugLog().Log(temp);
 }
 
@@ -124,18 +129,18 @@ private:
 };
 
 // Why a source could not be opened: gone, something other than a plain file, or locked.
-const char* OpenFailureReason(const std::string& source) {
-    if (Platform::IsOpenableFile(source)) return "it cannot be opened";
+GPakReason OpenFailureReason(const std::string& source) {
+    if (Platform::IsOpenableFile(source)) return GPakReason::CannotOpen;
     const uint32_t error = Platform::GetLastError();
     return error == Platform::kErrorFileNotFound || error == Platform::kErrorPathNotFound
-               ? "it cannot be opened"
-               : "it is not a regular file";
+               ? GPakReason::CannotOpen
+               : GPakReason::NotARegularFile;
 }
 
 struct WriteOutcome {
     enum { Done, LeaveOut, Failed } Result = Failed;
     // The files to leave out (in list order), and why.
-    std::vector<std::pair<size_t, const char*>> LeftOut;
+    std::vector<std::pair<size_t, GPakReason>> LeftOut;
 };
 
 // Writes the archive of files into out, filling entries (one per file) on the way.
@@ -150,7 +155,7 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
     }
     // Once a file must be left out, this attempt is lost; the files after it are only
     // checked for opening, so that one more attempt usually does without all of them.
-    auto leaveOut = [&outcome, &files](size_t index, const char* why) {
+    auto leaveOut = [&outcome, &files](size_t index, GPakReason why) {
         outcome.Result = WriteOutcome::LeaveOut;
         outcome.LeftOut.emplace_back(index, why);
         for (size_t i = index + 1; i < files.size(); ++i) {
@@ -172,17 +177,17 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
         setvbuf(pathname, nullptr, _IONBF, 0);
         const size_t got = fread(data.Free(), 1, DataBuffer::kReadSize, pathname);
         int64_t size = static_cast<int64_t>(got);
-        const char* problem = nullptr;
+        GPakReason problem = GPakReason::None;
         bool copied = true;
         if (ferror(pathname)) {
-            problem = "it cannot be read";
+            problem = GPakReason::CannotRead;
         } else if (got == DataBuffer::kReadSize) {
             size = Platform::StreamSize(pathname);
             if (size > kMaxPosition) {
-                problem = "it is 2 GiB or larger";
+                problem = GPakReason::TooLarge;
             } else if (size < static_cast<int64_t>(got) || running + size > kMaxPosition) {
-                problem = size < static_cast<int64_t>(got) ? "it changed while it was read"
-                                                           : "the archive would pass 2 GiB";
+                problem = size < static_cast<int64_t>(got) ? GPakReason::ChangedWhileRead
+                                                           : GPakReason::ArchiveTooLarge;
             } else {
                 data.Keep(got);
                 copied = data.Flush(out) &&
@@ -190,20 +195,20 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
                                                    static_cast<uint64_t>(size) - got, out);
                 // Shorter or longer than when it was measured: the bytes would mix versions.
                 if (!copied && Platform::GetLastError() == Platform::kErrorHandleEof) {
-                    problem = "it changed while it was read";
+                    problem = GPakReason::ChangedWhileRead;
                     copied = true;
                 } else if (copied && Platform::StreamSize(pathname) != size) {
-                    problem = "it changed while it was read";
+                    problem = GPakReason::ChangedWhileRead;
                 }
             }
         } else if (running + size > kMaxPosition) {
-            problem = "the archive would pass 2 GiB";
+            problem = GPakReason::ArchiveTooLarge;
         } else {
             data.Keep(got);
             copied = data.FlushIfFull(out);
         }
         fclose(pathname);
-        if (problem) return leaveOut(i, problem);
+        if (problem != GPakReason::None) return leaveOut(i, problem);
         if (!copied) return outcome;
         FillEntry(entries[i], *files[i], running, size);
         running += size;
@@ -228,6 +233,7 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
     // The object describes the archive it writes; an earlier table or stream would only
     // mislead readers about it.
     Release();
+    CreateResult = GPakCreateResult();
 
     GFileList file_list;
     file_list.SetKeepRoot();
@@ -245,7 +251,7 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
     for (const std::string& filename : file_list.Files) {
         const std::string bare = BareName(filename);
         if (bare == archiveName && LexicalKey(filename) == archiveKey) {
-            LogSkipped(filename, "it is the archive being written");
+            LeaveOut(CreateResult, filename, GPakReason::IsTheArchive);
             continue;
         }
         Candidate candidate;
@@ -258,11 +264,11 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
             candidate.Name = bare;
         }
         if (candidate.Name.size() >= sizeof(GPakEntry::Name)) {
-            LogSkipped(filename, "its stored name is longer than 127 bytes");
+            LeaveOut(CreateResult, filename, GPakReason::StoredNameTooLong);
             continue;
         }
         if (candidate.Source.size() >= sizeof(GPakEntry::SourcePath)) {
-            LogSkipped(filename, "its path is longer than 255 bytes");
+            LeaveOut(CreateResult, filename, GPakReason::SourcePathTooLong);
             continue;
         }
         candidates.push_back(std::move(candidate));
@@ -275,12 +281,13 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
         Entries = new GPakEntry[count];
         NumEntries = static_cast<int32_t>(count);
         DataStart = 4 + kRecordSize * NumEntries;
-        Usable.assign(count, true);
+        Damage.assign(count, GPakReason::None);
     };
 
     DataBuffer data;
     std::string tempPath;
     FILE* out = OpenTempBeside(archivePath, tempPath);
+    uint32_t writeError = out ? Platform::kErrorSuccess : Platform::GetLastError();
     bool tableFilled = false;
     bool written = false;
     while (out) {
@@ -293,17 +300,23 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
             out = nullptr;
             tableFilled = outcome.Result == WriteOutcome::Done;
             written = tableFilled && closed && Platform::MoveFileReplacing(tempPath, archivePath);
+            if (!written) writeError = Platform::GetLastError();
             break;
         }
-        for (const auto& left : outcome.LeftOut) LogSkipped(files[left.first]->Source, left.second);
+        for (const auto& left : outcome.LeftOut) {
+            LeaveOut(CreateResult, files[left.first]->Source, left.second);
+        }
         // Back to front, so the indexes still point at the right files.
         for (auto it = outcome.LeftOut.rbegin(); it != outcome.LeftOut.rend(); ++it) {
             files.erase(files.begin() + static_cast<std::ptrdiff_t>(it->first));
         }
         fclose(out);
         out = Platform::OpenStream(tempPath, "wb");
+        if (!out) writeError = Platform::GetLastError();
     }
+    CreateResult.Written = written;
     if (written) return;
+    CreateResult.SystemError = writeError;
 
     if (!tempPath.empty()) Platform::RemoveFile(tempPath);
     GetDebugLog().Log("Failed to create pak file");

@@ -79,3 +79,26 @@ TEST(Exporter, BundledSampleUnpacks) {
     EXPECT_NE(std::find(files.begin(), files.end(), "docs/credits.txt"), files.end());
     EXPECT_NE(std::find(files.begin(), files.end(), "levels/one/map.txt"), files.end());
 }
+
+TEST(Exporter, LinksPlantedInExtractedLeadNowhere) {
+    TempDir dir;
+    TestSupport::PakBuilder b;
+    b.Add("evil/x", "x").Add("evil/deep/er/y", "y").Add("file", "x").Add("dangling", "x");
+    b.Add("hard", "new").Add("fine.txt", "fine");
+    TestSupport::WriteFile(dir.Path() / "data.pak", b.Bytes());
+    TestSupport::WriteFile(dir.Path() / "outside/sentinel", "untouched");
+    const fs::path extracted = dir.Path() / "extracted";
+    fs::create_directory(extracted);
+    fs::create_directory_symlink("../outside", extracted / "evil");
+    fs::create_symlink("../outside/sentinel", extracted / "file");
+    fs::create_symlink("../outside/created", extracted / "dangling");
+    fs::create_hard_link(dir.Path() / "outside/sentinel", extracted / "hard");
+
+    auto result = TestSupport::Run(EXPORTER_PATH, {"data.pak"}, dir.Path());
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out, Transcript("data.pak"));
+    EXPECT_EQ(ListTree(dir.Path() / "outside"), std::vector<std::string>{"sentinel"});
+    EXPECT_EQ(ReadFile(dir.Path() / "outside/sentinel"), "untouched");
+    EXPECT_EQ(ReadFile(extracted / "hard"), "new");
+    EXPECT_EQ(ReadFile(extracted / "fine.txt"), "fine");
+}

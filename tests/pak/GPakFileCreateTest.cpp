@@ -168,6 +168,15 @@ TEST(GPakFileCreate, LeavesOutWhatIsNotAPlainFile) {
     const std::vector<std::string> messages = log.Messages();
     EXPECT_TRUE(Mentions(messages, "pipe]: it is not a regular file"));
     EXPECT_TRUE(Mentions(messages, "dangling]: it cannot be opened"));
+
+    // The same outcome, for callers that must not read log text.
+    const GPakCreateResult& result = pak.GetCreateResult();
+    EXPECT_TRUE(result.Written);
+    std::map<std::string, GPakReason> leftOut;
+    for (const GPakProblem& left : result.LeftOut) leftOut[left.Source] = left.Reason;
+    EXPECT_EQ(leftOut, (std::map<std::string, GPakReason>{
+                           {dir / "data/dangling", GPakReason::CannotOpen},
+                           {dir / "data/pipe", GPakReason::NotARegularFile}}));
 }
 
 TEST(GPakFileCreate, NeverPacksTheArchiveIntoItself) {
@@ -176,7 +185,10 @@ TEST(GPakFileCreate, NeverPacksTheArchiveIntoItself) {
     TestSupport::CwdGuard cwd(dir.Path());
     GPakFile pak;
     pak.Create("data/*.*", "data/self.pak", 0, "");
+    EXPECT_TRUE(pak.GetCreateResult().LeftOut.empty());
     pak.Create("./data/*.*", "data/../data/self.pak", 0, "");
+    ASSERT_EQ(pak.GetCreateResult().LeftOut.size(), 1u);
+    EXPECT_EQ(pak.GetCreateResult().LeftOut[0].Reason, GPakReason::IsTheArchive);
     EXPECT_EQ(ReadBack("data/self.pak"), (std::map<std::string, std::string>{{"a.txt", "a"}}));
     // No temporary file is left behind either.
     EXPECT_EQ(TestSupport::ListTree(dir.Path()),
@@ -198,6 +210,8 @@ TEST(GPakFileCreate, FailureKeepsTheOldArchiveAndLeavesNoTemporaryFile) {
     pak.Create(dir / "data/*.*", dir / "missing/out.pak", 0, "");
     EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
 
+    EXPECT_FALSE(pak.GetCreateResult().Written);
+    EXPECT_EQ(pak.GetCreateResult().SystemError, Platform::kErrorPathNotFound);
     EXPECT_EQ(log.Messages(),
               (std::vector<std::string>{"Failed to create pak file", "Failed to create pak file"}));
     EXPECT_EQ(TestSupport::ListTree(dir.Path()),

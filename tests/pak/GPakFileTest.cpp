@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "pak/GPakFile.h"
+#include "platform/Platform.h"
 #include "support/PakBuilder.h"
 #include "support/TestSupport.h"
 
@@ -8,6 +11,7 @@ using TestSupport::PakBuilder;
 using TestSupport::ReadFile;
 using TestSupport::TempDir;
 using TestSupport::WriteFile;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -85,9 +89,12 @@ TEST(GPakFileLoad, MissingArchiveLogsOnceAndStaysEmpty) {
     EXPECT_EQ(pak.GetHandle(), nullptr);
     ASSERT_EQ(log.Messages().size(), 1u);
     EXPECT_EQ(log.Messages()[0], "Failed to open pak file: [" + (dir / "missing.pak") + "]");
+    EXPECT_EQ(pak.GetLoadResult().Status, GPakLoadStatus::CannotOpen);
+    EXPECT_EQ(pak.GetLoadResult().SystemError, Platform::kErrorFileNotFound);
 
     pak.ExtractAll((dir / "out") + "/");
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out"));
+    EXPECT_EQ(pak.GetExtractResult().Status, GPakExtractStatus::NoArchive);
 }
 
 TEST(GPakFileFind, MatchesWholeNamesByteForByteAndPrefersTheFirst) {
@@ -106,16 +113,22 @@ TEST(GPakFileFind, MatchesWholeNamesByteForByteAndPrefersTheFirst) {
     EXPECT_EQ(pak.Find(""), nullptr);
 }
 
+std::vector<std::pair<int32_t, GPakReason>> Reasons(const std::vector<GPakProblem>& problems) {
+    std::vector<std::pair<int32_t, GPakReason>> reasons;
+    for (const GPakProblem& problem : problems) reasons.emplace_back(problem.Index, problem.Reason);
+    return reasons;
+}
+
 class GPakFileExtract : public ::testing::Test {
 protected:
     std::string Extract(const std::string& bytes, const std::string& folderName = "out/") {
         WriteFile(dir.Path() / "test.pak", bytes);
-        GPakFile pak;
-        pak.Load(dir / "test.pak");
-        pak.ExtractAll(dir / folderName);
+        loaded.Load(dir / "test.pak");
+        loaded.ExtractAll(dir / folderName);
         return dir / folderName;
     }
     TempDir dir;
+    GPakFile loaded;
 };
 
 TEST_F(GPakFileExtract, WritesEveryEntryIntoNestedFoldersWithEitherSeparator) {
@@ -172,6 +185,20 @@ TEST_F(GPakFileExtract, SkipsNamesThatLeaveTheTarget) {
     for (const std::string& message : log.Messages()) {
         EXPECT_EQ(message.rfind("Skipped pak entry ", 0), 0u) << message;
     }
+    const std::vector<GPakReason> expected{
+        GPakReason::NameClimbsOut,           GPakReason::NameClimbsOut,
+        GPakReason::NameClimbsOut,           GPakReason::NameStartsWithSeparator,
+        GPakReason::NameStartsWithSeparator, GPakReason::NameHasDriveLetter,
+        GPakReason::NameHasDriveLetter,      GPakReason::NameEmpty,
+        GPakReason::NameEndsInSeparator,     GPakReason::NameEndsInSeparator,
+        GPakReason::NameClimbsOut,           GPakReason::NameClimbsOut};
+    std::vector<GPakReason> reasons;
+    for (const GPakProblem& problem : loaded.GetExtractResult().Problems) {
+        reasons.push_back(problem.Reason);
+        EXPECT_NE(log.Messages()[static_cast<size_t>(problem.Index)].find(problem.Text()),
+                  std::string::npos);
+    }
+    EXPECT_EQ(reasons, expected);
 }
 
 TEST_F(GPakFileExtract, DamagedCountsLeaveAnEmptyArchive) {
@@ -201,11 +228,13 @@ TEST_F(GPakFileExtract, DamagedCountsLeaveAnEmptyArchive) {
         GPakFile pak;
         pak.Load(local / "test.pak");
         EXPECT_EQ(pak.GetNumEntries(), 0);
+        EXPECT_EQ(pak.GetLoadResult().Status, GPakLoadStatus::Damaged);
         EXPECT_EQ(pak.Find("a.txt"), nullptr);
         pak.ExtractAll(local / "out/");
         EXPECT_FALSE(std::filesystem::exists(local.Path() / "out"));
         ASSERT_EQ(log.Messages().size(), 1u);
-        EXPECT_EQ(log.Messages()[0].rfind("Damaged pak file [", 0), 0u) << log.Messages()[0];
+        EXPECT_EQ(log.Messages()[0],
+                  "Damaged pak file [" + (local / "test.pak") + "]: " + pak.GetLoadResult().Damage);
     }
 }
 
@@ -225,6 +254,13 @@ TEST_F(GPakFileExtract, SkipsDamagedEntriesAndKeepsTheRest) {
     const std::string out = Extract(bytes);
     EXPECT_EQ(TestSupport::ListTree(out), (std::vector<std::string>{"after.txt", "before.txt"}));
     EXPECT_EQ(ReadFile(out + "after.txt"), "after");
+    const std::vector<std::pair<int32_t, GPakReason>> damaged{{1, GPakReason::NameNotTerminated},
+                                                              {2, GPakReason::SourceNotTerminated},
+                                                              {4, GPakReason::DataPastEnd}};
+    EXPECT_EQ(Reasons(loaded.GetLoadResult().Problems), damaged);
+    EXPECT_EQ(loaded.GetLoadResult().Status, GPakLoadStatus::Loaded);
+    EXPECT_EQ(Reasons(loaded.GetExtractResult().Problems), damaged);
+    EXPECT_EQ(loaded.GetExtractResult().Written, 2);
     ASSERT_EQ(log.Messages().size(), 3u);
     EXPECT_NE(log.Messages()[0].find("name is not terminated"), std::string::npos);
     EXPECT_NE(log.Messages()[1].find("source path is not terminated"), std::string::npos);
@@ -250,3 +286,119 @@ TEST_F(GPakFileExtract, AnEntryBlockedByAFileIsSkippedAndTheRunGoesOn) {
     const std::string out = Extract(b.Bytes());
     EXPECT_EQ(TestSupport::ListTree(out), (std::vector<std::string>{"a", "c.txt"}));
 }
+
+TEST_F(GPakFileExtract, ExistenceChecksTakeWildcardCharactersLiterally) {
+    // Folder names that would match the entries' folders as patterns.
+    fs::create_directories(dir.Path() / "out/abc");
+    fs::create_directories(dir.Path() / "out/axc");
+    PakBuilder b;
+    b.Add("a*/2.txt", "star").Add("a?c/3.txt", "question").Add("abc/1.txt", "plain");
+    const std::string out = Extract(b.Bytes());
+    EXPECT_EQ(TestSupport::ListTree(out),
+              (std::vector<std::string>{"a*/2.txt", "a?c/3.txt", "abc/1.txt"}));
+    EXPECT_TRUE(loaded.GetExtractResult().Problems.empty());
+}
+
+TEST_F(GPakFileExtract, AReadOnlyFileInTheWayIsKept) {
+    WriteFile(dir.Path() / "out/ro.txt", "keep me");
+    fs::permissions(dir.Path() / "out/ro.txt", fs::perms::owner_read);
+    PakBuilder b;
+    b.Add("ro.txt", "new").Add("rw.txt", "fresh");
+    const std::string out = Extract(b.Bytes());
+    EXPECT_EQ(ReadFile(out + "ro.txt"), "keep me");
+    EXPECT_EQ(ReadFile(out + "rw.txt"), "fresh");
+    ASSERT_EQ(loaded.GetExtractResult().Problems.size(), 1u);
+    const GPakProblem& problem = loaded.GetExtractResult().Problems[0];
+    EXPECT_EQ(problem.Reason, GPakReason::CannotCreate);
+    EXPECT_EQ(problem.SystemError, Platform::kErrorAccessDenied);
+    fs::permissions(dir.Path() / "out/ro.txt", fs::perms::owner_all);
+}
+
+// Links that someone planted in the target before the run. Whatever they point at lies in
+// outside/, beside the target, where one sentinel file must stay exactly as it was.
+struct PlantedLink {
+    const char* Label;
+    const char* Entry;
+    // Plants the link, given the target and the outside folder.
+    std::function<void(const fs::path&, const fs::path&)> Plant;
+    GPakReason Expected;  // None: the entry is written, inside the target
+};
+
+class ExtractWithPlantedLinks : public ::testing::TestWithParam<PlantedLink> {};
+
+TEST_P(ExtractWithPlantedLinks, NeverWritesOutsideTheTarget) {
+    const PlantedLink& c = GetParam();
+    TempDir dir;
+    const fs::path target = dir.Path() / "extracted";
+    const fs::path outside = dir.Path() / "outside";
+    fs::create_directories(target);
+    WriteFile(outside / "sentinel", "untouched");
+    c.Plant(target, outside);
+
+    PakBuilder b;
+    b.Add(c.Entry, "payload").Add("fine/ok.txt", "ok");
+    WriteFile(dir.Path() / "test.pak", b.Bytes());
+    TestSupport::LogCapture log;
+    GPakFile pak;
+    pak.Load(dir / "test.pak");
+    pak.ExtractAll(dir / "extracted/");
+
+    EXPECT_EQ(TestSupport::ListTree(outside), std::vector<std::string>{"sentinel"});
+    EXPECT_EQ(ReadFile(outside / "sentinel"), "untouched");
+    size_t folders = 0;
+    for (const auto& item : fs::recursive_directory_iterator(outside))
+        folders += item.is_directory();
+    EXPECT_EQ(folders, 0u) << "no folder may appear outside the target";
+    EXPECT_EQ(ReadFile(target / "fine/ok.txt"), "ok");
+
+    const GPakExtractResult& result = pak.GetExtractResult();
+    EXPECT_EQ(result.Status, GPakExtractStatus::Done);
+    if (c.Expected == GPakReason::None) {
+        EXPECT_TRUE(result.Problems.empty());
+        EXPECT_EQ(result.Written, 2);
+        EXPECT_EQ(ReadFile(target / c.Entry), "payload");
+        EXPECT_TRUE(log.Messages().empty());
+    } else {
+        ASSERT_EQ(result.Problems.size(), 1u);
+        EXPECT_EQ(result.Problems[0].Index, 0);
+        EXPECT_EQ(result.Problems[0].Reason, c.Expected);
+        EXPECT_EQ(log.Messages(),
+                  std::vector<std::string>{"Skipped pak entry 0 [" + std::string(c.Entry) +
+                                           "]: " + GPakFile::ReasonText(c.Expected)});
+    }
+}
+
+void FolderLink(const fs::path& target, const fs::path& outside) {
+    fs::create_directory_symlink("../outside", target / "evil");
+    (void)outside;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, ExtractWithPlantedLinks,
+    ::testing::Values(
+        PlantedLink{"FolderLink", "evil/x", FolderLink, GPakReason::LinkOnTheWay},
+        PlantedLink{"FolderLinkWithBackslash", "evil\\x", FolderLink, GPakReason::LinkOnTheWay},
+        PlantedLink{"DeepBelowFolderLink", "evil/a/b/c.txt", FolderLink, GPakReason::LinkOnTheWay},
+        PlantedLink{"FolderLinkFurtherDown", "sub/evil/x",
+                    [](const fs::path& target, const fs::path&) {
+                        fs::create_directory(target / "sub");
+                        fs::create_directory_symlink("../../outside", target / "sub/evil");
+                    },
+                    GPakReason::LinkOnTheWay},
+        PlantedLink{"FileLink", "f.txt",
+                    [](const fs::path& target, const fs::path& outside) {
+                        fs::create_symlink(outside / "sentinel", target / "f.txt");
+                    },
+                    GPakReason::LinkOnTheWay},
+        PlantedLink{"DanglingLink", "d.txt",
+                    [](const fs::path& target, const fs::path& outside) {
+                        fs::create_symlink(outside / "new.txt", target / "d.txt");
+                    },
+                    GPakReason::LinkOnTheWay},
+        // A hard link is an ordinary file here; it is replaced, never written through.
+        PlantedLink{"HardLink", "h.txt",
+                    [](const fs::path& target, const fs::path& outside) {
+                        fs::create_hard_link(outside / "sentinel", target / "h.txt");
+                    },
+                    GPakReason::None}),
+    [](const ::testing::TestParamInfo<PlantedLink>& info) { return info.param.Label; });

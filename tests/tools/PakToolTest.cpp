@@ -35,6 +35,12 @@ void MakeData(const TempDir& dir) {
     WriteFile(dir.Path() / "data/.hidden", "no");
 }
 
+std::string OneEntryBytes() {
+    PakBuilder b;
+    b.Add("a.txt", "abc");
+    return b.BytesWithDerivedOffsets();
+}
+
 }  // namespace
 
 TEST(PakTool, CreateListExtract_RoundTripQuietly) {
@@ -105,21 +111,37 @@ TEST(PakTool, Extract_WritesNothingOutsideDest) {
     TempDir dir;
     PakBuilder builder;
     builder.Add("../escaped.txt", "x").Add("/abs.txt", "x").Add("link/through.txt", "x");
-    builder.Add("link/new/deeper.txt", "x");
+    builder.Add("link/new/deeper.txt", "x").Add("filelink", "x").Add("dangling", "x");
+    builder.Add("hard", "replaced");
     builder.Add("ok\\inner.txt", "fine");
     WriteFile(dir.Path() / "evil.pak", builder.BytesWithDerivedOffsets());
     fs::create_directories(dir.Path() / "dest");
-    fs::create_directories(dir.Path() / "outside");
+    WriteFile(dir.Path() / "outside/sentinel", "untouched");
     fs::create_directory_symlink(dir.Path() / "outside", dir.Path() / "dest/link");
+    fs::create_symlink(dir.Path() / "outside/sentinel", dir.Path() / "dest/filelink");
+    fs::create_symlink(dir.Path() / "outside/new", dir.Path() / "dest/dangling");
+    fs::create_hard_link(dir.Path() / "outside/sentinel", dir.Path() / "dest/hard");
 
     RunResult r = Pak({"extract", "evil.pak", "dest"}, dir.Path());
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_NE(r.Err.find("[../escaped.txt]"), std::string::npos) << r.Err;
-    EXPECT_NE(r.Err.find("[/abs.txt]"), std::string::npos) << r.Err;
-    EXPECT_NE(r.Err.find("[link/through.txt]"), std::string::npos) << r.Err;
-    EXPECT_EQ(TestSupport::ListTree(dir.Path()),
-              (std::vector<std::string>{"dest/ok/inner.txt", "evil.pak"}));
-    EXPECT_TRUE(fs::is_empty(dir.Path() / "outside"));
+    for (const char* refused : {"[../escaped.txt]", "[/abs.txt]", "[link/through.txt]",
+                                "[link/new/deeper.txt]", "[filelink]", "[dangling]"}) {
+        EXPECT_NE(r.Err.find(refused), std::string::npos) << refused << "\n" << r.Err;
+    }
+    EXPECT_EQ(r.Err.find("[hard]"), std::string::npos) << r.Err;
+    EXPECT_EQ(TestSupport::ListTree(dir.Path() / "outside"), std::vector<std::string>{"sentinel"});
+    EXPECT_EQ(ReadFile(dir.Path() / "outside/sentinel"), "untouched");
+    EXPECT_EQ(ReadFile(dir.Path() / "dest/ok/inner.txt"), "fine");
+    EXPECT_EQ(ReadFile(dir.Path() / "dest/hard"), "replaced");
+}
+
+TEST(PakTool, Extract_ADestThatCannotBeMadeFailsWithStatusTwo) {
+    TempDir dir;
+    WriteFile(dir.Path() / "game.pak", OneEntryBytes());
+    WriteFile(dir.Path() / "file", "in the way");
+    RunResult r = Pak({"extract", "game.pak", "file/sub"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("cannot create file/sub"), std::string::npos) << r.Err;
 }
 
 struct DamageCase {

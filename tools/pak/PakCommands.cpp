@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <map>
 
-#include "EngineMessages.h"
 #include "ProgressBar.h"
 #include "pak/GPakFile.h"
 #include "platform/Platform.h"
@@ -24,109 +23,56 @@ std::string SourceOf(const GPakEntry& entry) {
     return std::string(entry.SourcePath, strnlen(entry.SourcePath, sizeof entry.SourcePath));
 }
 
-std::string SystemReason() {
-    std::string text = Platform::ErrorMessage(Platform::GetLastError());
+void Complain(const std::string& text) {
+    ProgressBar::MakeRoomForMessage();
+    fprintf(stderr, "pak: %s\n", text.c_str());
+}
+
+std::string SystemReason(uint32_t error) {
+    std::string text = Platform::ErrorMessage(error);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
         text.pop_back();
     }
     return text;
 }
 
-void Complain(const std::string& text) {
-    ProgressBar::MakeRoomForMessage();
-    fprintf(stderr, "pak: %s\n", text.c_str());
-}
-
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, strlen(prefix), prefix) == 0;
-}
-
 // Loads an archive for reading. On failure says why on standard error and gives the exit
 // status; damaged records inside a readable table are left to the caller.
-int Open(GPakFile& pak, const std::string& archive, EngineMessages& messages) {
+int Open(GPakFile& pak, const std::string& archive) {
     std::error_code ec;
     if (fs::is_directory(archive, ec)) {
         Complain(archive + ": is a folder, not an archive");
         return kFailed;
     }
     pak.Load(archive);
-    if (pak.GetHandle()) {
-        messages.Take();  // per-entry damage is reported by the commands themselves
-        return kOk;
+    const GPakLoadResult& loaded = pak.GetLoadResult();
+    switch (loaded.Status) {
+        case GPakLoadStatus::Loaded:
+            return kOk;
+        case GPakLoadStatus::Damaged:
+            Complain(archive + ": damaged: " + loaded.Damage);
+            return kIncomplete;
+        default:
+            Complain("cannot open " + archive + ": " + SystemReason(loaded.SystemError));
+            return kFailed;
     }
-    if (FILE* probe = Platform::OpenStream(archive, "rb")) {
-        fclose(probe);
-    } else {
-        Complain("cannot open " + archive + ": " + SystemReason());
-        return kFailed;
-    }
-    for (const std::string& line : messages.Take()) {
-        const size_t reason = line.find("]: ");
-        if (StartsWith(line, "Damaged pak file") && reason != std::string::npos) {
-            Complain(archive + ": damaged: " + line.substr(reason + 3));
-        }
-    }
-    return kIncomplete;
-}
-
-// Why an entry cannot be read or extracted safely, or null.
-const char* EntryProblem(const GPakFile& pak, int32_t index, int64_t fileSize) {
-    const GPakEntry& entry = pak.GetEntries()[index];
-    if (const char* reason = GPakFile::UnsafeNameReason(entry)) return reason;
-    if (entry.Offset < 0 || entry.Offset + int64_t{entry.Size} > fileSize) {
-        return "its data runs past the end of the archive";
-    }
-    if (!pak.IsEntryUsable(index)) return "the record is damaged";
-    return nullptr;
 }
 
 std::string EntryLabel(int32_t index, const GPakEntry& entry) {
     return "entry " + std::to_string(index) + " [" + NameOf(entry) + "]";
 }
 
-// Where an entry goes below dest, or empty (with a complaint) when it must not be written:
-// folders on the way may be links that lead elsewhere, and the file itself may be one. The
-// check comes before any folder is made, so not even an empty folder appears outside.
-fs::path OutputPath(const fs::path& destCanonical, const fs::path& dest, const std::string& name) {
-    std::string relative = name;
-    for (char& c : relative) {
-        if (c == '\\') c = '/';
-    }
-    const fs::path target = dest / relative;
-    std::error_code ec;
-    fs::path existing = target.parent_path();
-    while (!fs::exists(existing, ec) && existing.has_relative_path()) {
-        existing = existing.parent_path();
-    }
-    const fs::path inside = fs::canonical(existing, ec).lexically_relative(destCanonical);
-    if (ec || inside.empty() || *inside.begin() == "..") {
-        Complain("skipping [" + name + "]: its folder leads outside " + dest.string());
-        return {};
-    }
-    fs::create_directories(target.parent_path(), ec);
-    if (ec) {
-        Complain("cannot create " + target.parent_path().string() + ": " + ec.message());
-        return {};
-    }
-    if (fs::is_symlink(target, ec)) {
-        Complain("skipping [" + name + "]: " + target.string() + " is a link");
-        return {};
-    }
-    return target;
-}
-
 }  // namespace
 
 int List(const std::string& archive, bool longFormat) {
-    EngineMessages messages;
     GPakFile pak;
-    if (int status = Open(pak, archive, messages)) return status;
-    const int64_t fileSize = Platform::StreamSize(pak.GetHandle());
+    if (int status = Open(pak, archive)) return status;
     int status = kOk;
     for (int32_t i = 0; i < pak.GetNumEntries(); ++i) {
         const GPakEntry& entry = pak.GetEntries()[i];
         if (!pak.IsEntryUsable(i)) {
-            Complain(archive + ": " + EntryLabel(i, entry) + ": " + EntryProblem(pak, i, fileSize));
+            Complain(archive + ": " + EntryLabel(i, entry) + ": " +
+                     GPakFile::ReasonText(pak.CheckEntry(i)));
             status = kIncomplete;
             continue;
         }
@@ -139,10 +85,8 @@ int List(const std::string& archive, bool longFormat) {
 
 int Extract(const std::string& archive, const std::string& dest,
             const std::vector<std::string>& names) {
-    EngineMessages messages;
     GPakFile pak;
-    if (int status = Open(pak, archive, messages)) return status;
-    const int64_t fileSize = Platform::StreamSize(pak.GetHandle());
+    if (int status = Open(pak, archive)) return status;
     int status = kOk;
 
     std::vector<int32_t> chosen;
@@ -159,45 +103,28 @@ int Extract(const std::string& archive, const std::string& dest,
         }
     }
 
-    std::error_code ec;
-    fs::create_directories(dest, ec);
-    const fs::path destCanonical = fs::canonical(dest, ec);
-    if (ec) {
-        Complain("cannot create " + dest + ": " + ec.message());
-        return kFailed;
-    }
-
     uint64_t total = 0;
     for (int32_t i : chosen) total += pak.GetEntries()[i].Size + 1;
     ProgressBar progress(total, chosen.size() >= 256 || total >= (uint64_t{32} << 20));
-    for (int32_t i : chosen) {
-        const GPakEntry& entry = pak.GetEntries()[i];
-        progress.Advance(entry.Size + 1);
-        if (const char* problem = EntryProblem(pak, i, fileSize)) {
-            Complain(archive + ": skipping " + EntryLabel(i, entry) + ": " + problem);
-            status = kIncomplete;
-            continue;
-        }
-        const fs::path target = OutputPath(destCanonical, dest, NameOf(entry));
-        if (target.empty()) {
-            status = kIncomplete;
-            continue;
-        }
-        FILE* out = Platform::OpenStream(target.string(), "wb");
-        if (!out) {
-            Complain("cannot write " + target.string() + ": " + SystemReason());
-            status = kIncomplete;
-            continue;
-        }
-        const bool copied =
-            Platform::CopyStreamRange(pak.GetHandle(), entry.Offset, entry.Size, out);
-        const std::string reason = copied ? std::string() : SystemReason();
-        if (fclose(out) != 0 || !copied) {
-            // A cut-off file would pass for the real one; leave none.
-            fs::remove(target, ec);
-            Complain("cannot write " + target.string() + (copied ? "" : ": " + reason));
-            status = kIncomplete;
-        }
+    std::string folder = dest;
+    if (folder.empty() || (folder.back() != '/' && folder.back() != '\\')) folder += '/';
+    const GPakExtractResult result = pak.ExtractEntries(
+        folder, chosen, [&](int32_t i) { progress.Advance(pak.GetEntries()[i].Size + 1); });
+
+    for (const GPakProblem& problem : result.Problems) {
+        std::string text = problem.Text();
+        if (problem.SystemError != 0) text += ": " + SystemReason(problem.SystemError);
+        Complain(archive + ": skipping " +
+                 EntryLabel(problem.Index, pak.GetEntries()[problem.Index]) + ": " + text);
+        status = kIncomplete;
+    }
+    if (result.Status == GPakExtractStatus::NoTarget) {
+        Complain("cannot create " + dest + ": " + SystemReason(result.SystemError));
+        return kFailed;
+    }
+    if (result.Status == GPakExtractStatus::NoArchive) {
+        Complain("cannot open " + archive + ": " + SystemReason(result.SystemError));
+        return kFailed;
     }
     return status;
 }
@@ -227,25 +154,21 @@ int Create(const std::string& folder, const std::string& archive, bool prefixed,
     }
     searchPath += "/*.*";
 
-    EngineMessages messages;
     GPakFile pak;
     pak.Create(searchPath, archive, prefixed ? 1 : 0, prefix);
 
-    if (!messages.Active() && !fs::is_regular_file(archive, ec)) {
-        Complain("cannot write " + archive);
+    const GPakCreateResult& result = pak.GetCreateResult();
+    if (!result.Written) {
+        Complain("cannot write " + archive +
+                 (result.SystemError ? ": " + SystemReason(result.SystemError) : ""));
         return kFailed;
     }
     int status = kOk;
-    for (const std::string& line : messages.Take()) {
-        if (line == "Failed to create pak file") {
-            Complain("cannot write " + archive);
-            return kFailed;
-        }
-        if (StartsWith(line, "Not packing") &&
-            line.find("it is the archive being written") == std::string::npos) {
-            Complain("left out " + line.substr(strlen("Not packing ")));
-            status = kIncomplete;
-        }
+    for (const GPakProblem& left : result.LeftOut) {
+        // The archive inside the folder it packs is not a file the user wants packed.
+        if (left.Reason == GPakReason::IsTheArchive) continue;
+        Complain("left out [" + left.Source + "]: " + left.Text());
+        status = kIncomplete;
     }
     // Not wrong, but worth knowing: only the first of equal names can be looked up, and
     // extraction keeps the last.
@@ -261,17 +184,18 @@ int Create(const std::string& folder, const std::string& archive, bool prefixed,
 }
 
 int Verify(const std::string& archive) {
-    EngineMessages messages;
     GPakFile pak;
-    if (int status = Open(pak, archive, messages)) return status;
+    if (int status = Open(pak, archive)) return status;
     const int64_t fileSize = Platform::StreamSize(pak.GetHandle());
     int status = kOk;
     int64_t end = pak.GetDataStart();
     for (int32_t i = 0; i < pak.GetNumEntries(); ++i) {
         const GPakEntry& entry = pak.GetEntries()[i];
         end += entry.Size;
-        if (const char* problem = EntryProblem(pak, i, fileSize)) {
-            printf("%s: %s: %s\n", archive.c_str(), EntryLabel(i, entry).c_str(), problem);
+        const GPakReason problem = pak.CheckEntry(i);
+        if (problem != GPakReason::None) {
+            printf("%s: %s: %s\n", archive.c_str(), EntryLabel(i, entry).c_str(),
+                   GPakFile::ReasonText(problem));
             status = kIncomplete;
         }
     }
