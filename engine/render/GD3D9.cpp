@@ -94,40 +94,29 @@ void GD3D9::CloseDrawLog() {
 }
 
 std::string GD3D9::D3DErrorName(HRESULT result) {
-    switch (static_cast<uint32_t>(result)) {
-        case 0x88760818:
-            return "D3DERR_WRONGTEXTUREFORMAT";
-        case 0x88760819:
-            return "D3DERR_UNSUPPORTEDCOLOROPERATION";
-        case 0x8876081A:
-            return "D3DERR_UNSUPPORTEDCOLORARG";
+    static const struct {
+        uint32_t Result;
+        const char* Name;
+    } kNames[] = {
+        {0x88760818, "D3DERR_WRONGTEXTUREFORMAT"},
+        {0x88760819, "D3DERR_UNSUPPORTEDCOLOROPERATION"},
+        {0x8876081A, "D3DERR_UNSUPPORTEDCOLORARG"},
         // The trailing blank is part of the name as the logs have always shown it.
-        case 0x8876081B:
-            return "D3DERR_UNSUPPORTEDALPHAOPERATION ";
-        case 0x8876081C:
-            return "D3DERR_UNSUPPORTEDALPHAARG";
-        case 0x88760827:
-            return "D3DERR_DRIVERINTERNALERROR";
-        case 0x88760868:
-            return "D3DERR_DEVICELOST";
-        case 0x88760869:
-            return "D3DERR_DEVICENOTRESET";
-        case 0x8876086A:
-            return "D3DERR_NOTAVAILABLE";
-        case 0x8876086B:
-            return "D3DERR_INVALIDDEVICE";
-        case 0x8876086C:
-            return "D3DERR_INVALIDCALL";
-        case 0x88760870:
-            return "D3DERR_DEVICEREMOVED";
-        case 0x88760874:
-            return "D3DERR_DEVICEHUNG";
-        case 0x8876017C:
-            return "D3DERR_OUTOFVIDEOMEMORY";
-        case 0x88760B59:
-            return "D3DXERR_INVALIDDATA";
-        default:
-            break;
+        {0x8876081B, "D3DERR_UNSUPPORTEDALPHAOPERATION "},
+        {0x8876081C, "D3DERR_UNSUPPORTEDALPHAARG"},
+        {0x88760827, "D3DERR_DRIVERINTERNALERROR"},
+        {0x88760868, "D3DERR_DEVICELOST"},
+        {0x88760869, "D3DERR_DEVICENOTRESET"},
+        {0x8876086A, "D3DERR_NOTAVAILABLE"},
+        {0x8876086B, "D3DERR_INVALIDDEVICE"},
+        {0x8876086C, "D3DERR_INVALIDCALL"},
+        {0x88760870, "D3DERR_DEVICEREMOVED"},
+        {0x88760874, "D3DERR_DEVICEHUNG"},
+        {0x8876017C, "D3DERR_OUTOFVIDEOMEMORY"},
+        {0x88760B59, "D3DXERR_INVALIDDATA"},
+    };
+    for (const auto& entry : kNames) {
+        if (entry.Result == static_cast<uint32_t>(result)) return entry.Name;
     }
     char name[256];
     snprintf(name, sizeof name, "Untranslated HRESULT [%d]", static_cast<int>(result));

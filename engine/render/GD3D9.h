@@ -135,7 +135,12 @@ private:
     // False, with one draw-log line naming the operation, while there is no device.
     bool HaveDevice(const char* operation);
     HRESULT CreateDevice(DWORD vertexProcessing);
-    void LogFormatted(const char* format, ...);
+    // Formats into a bounded buffer and writes the line to the draw log.
+    void LogFormatted(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
 };
 
 GD3D9& GetD3DEngine();

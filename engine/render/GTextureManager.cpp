@@ -25,6 +25,19 @@ std::string LastComponent(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// Stores what the image helpers created in the record, or reports their failure.
+bool TakeCreatedTexture(HRESULT hr, IDirect3DTexture9* created, const D3DXIMAGE_INFO& info,
+                        GTexture9* texture) {
+    if (FAILED(hr) || created == nullptr) {
+        GD3D9::LogD3DError(hr, "CreateTextureD3DX");
+        return false;
+    }
+    texture->PSurf = created;
+    texture->Width = static_cast<int32_t>(info.Width);
+    texture->Height = static_cast<int32_t>(info.Height);
+    return true;
+}
+
 }  // namespace
 
 GTextureManager& GetTextureManager() {
@@ -293,14 +306,7 @@ bool GTextureManager::CreateTextureD3DX(UINT mipLevels, GTexture9* texture,
     const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
         GetD3DEngine().PDevice, pdata, buffersize, D3DX_DEFAULT, D3DX_DEFAULT, mipLevels, 0,
         D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &created);
-    if (FAILED(hr) || created == nullptr) {
-        GD3D9::LogD3DError(hr, "CreateTextureD3DX");
-        return false;
-    }
-    texture->PSurf = created;
-    texture->Width = static_cast<int32_t>(info.Width);
-    texture->Height = static_cast<int32_t>(info.Height);
-    return true;
+    return TakeCreatedTexture(hr, created, info, texture);
 }
 
 bool GTextureManager::CreateTextureD3DXFromFile(UINT mipLevels, GTexture9* texture,
@@ -312,14 +318,7 @@ bool GTextureManager::CreateTextureD3DXFromFile(UINT mipLevels, GTexture9* textu
         GetD3DEngine().PDevice, Platform::NativePath(path).c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
         mipLevels, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info,
         nullptr, &created);
-    if (FAILED(hr) || created == nullptr) {
-        GD3D9::LogD3DError(hr, "CreateTextureD3DX");
-        return false;
-    }
-    texture->PSurf = created;
-    texture->Width = static_cast<int32_t>(info.Width);
-    texture->Height = static_cast<int32_t>(info.Height);
-    return true;
+    return TakeCreatedTexture(hr, created, info, texture);
 }
 
 // ---- Registration and release ----

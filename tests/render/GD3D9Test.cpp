@@ -134,7 +134,7 @@ TEST_F(EngineFixture, DrawLogGoesToTheDebugFolder) {
     EXPECT_EQ(lines.back(), "Finished initialising 3D Engine");
 }
 
-TEST_F(EngineFixture, OverlongDrawLogPathIsRefusedNotCut) {
+TEST_F(EngineFixture, DrawLogPathsAreRefusedNotCutAndEmptyMeansTheWorkingFolder) {
     TestSupport::TempDir dir;
     GetDebugLog().Init(dir / std::string(200, 'b') + "/" + std::string(60, 'c'));
     engine().CloseDrawLog();
@@ -142,6 +142,13 @@ TEST_F(EngineFixture, OverlongDrawLogPathIsRefusedNotCut) {
     engine().DrawLog("line");
     EXPECT_EQ(engine().DrawLogFile, nullptr);
     EXPECT_FALSE(Logged("line"));
+
+    TestSupport::CwdGuard cwd(dir.Path());
+    GetDebugLog().Init("");
+    engine().DrawLog("here");
+    engine().CloseDrawLog();
+    EXPECT_EQ(TestSupport::ReadLines(dir.Path() / "debug" / "drawdebug.txt"),
+              std::vector<std::string>{"here"});
 }
 
 // ---- Error names and texture sides ----
@@ -283,19 +290,6 @@ TEST_F(Drawing, FillRectCoversExactlyItsPixels) {
         }
 }
 
-TEST_F(Drawing, DrawRectOutlinesWithoutFilling) {
-    RECT r;
-    SetRect(&r, 4, 4, 20, 16);
-    engine().DrawRect(r, kRed);
-    const std::vector<uint32_t> px = BackBuffer();
-    EXPECT_EQ(Rgb(px, 12, 4), 0xFF0000u);   // top edge
-    EXPECT_EQ(Rgb(px, 12, 16), 0xFF0000u);  // bottom edge
-    EXPECT_EQ(Rgb(px, 4, 10), 0xFF0000u);   // left edge
-    EXPECT_EQ(Rgb(px, 20, 10), 0xFF0000u);  // right edge
-    EXPECT_EQ(Rgb(px, 12, 10), 0u);         // inside stays clear
-    EXPECT_EQ(Rgb(px, 12, 2), 0u);
-}
-
 TEST_F(Drawing, DrawThickRectDrawsFourBandsAroundTheEdges) {
     RECT r;
     SetRect(&r, 8, 6, 24, 18);
@@ -310,27 +304,47 @@ TEST_F(Drawing, DrawThickRectDrawsFourBandsAroundTheEdges) {
         }
 }
 
-TEST_F(Drawing, DrawLineLightsItsRowOnly) {
-    engine().DrawLine(2.0f, 5.0f, 20.0f, 5.0f, kRed);
-    const std::vector<uint32_t> px = BackBuffer();
-    for (int x = 4; x < 19; x++) EXPECT_EQ(Rgb(px, x, 5), 0xFF0000u) << x;
-    EXPECT_EQ(Rgb(px, 10, 4), 0u);
-    EXPECT_EQ(Rgb(px, 10, 6), 0u);
-    EXPECT_EQ(Rgb(px, 24, 5), 0u);
-}
+// Outlines: points on the shape are lit, points off it stay clear.
+struct Outline {
+    const char* Label;
+    void (*Draw)(GD3D9& engine);
+    std::vector<std::pair<int, int>> Lit;
+    std::vector<std::pair<int, int>> Clear;
+};
 
-TEST_F(Drawing, DrawCircleStartsAboveTheCentreAndClosesTheRing) {
+const Outline kOutlines[] = {
+    {"Rect",
+     [](GD3D9& e) {
+         RECT r;
+         SetRect(&r, 4, 4, 20, 16);
+         e.DrawRect(r, kRed);
+     },
+     {{12, 4}, {12, 16}, {4, 10}, {20, 10}},
+     {{12, 10}, {12, 2}, {2, 10}}},
+    {"Line",
+     [](GD3D9& e) { e.DrawLine(2.0f, 5.0f, 20.0f, 5.0f, kRed); },
+     {{4, 5}, {10, 5}, {18, 5}},
+     {{10, 4}, {10, 6}, {24, 5}}},
+    // Eight points on the radius, clockwise from straight above the centre, closed.
+    {"Circle",
+     [](GD3D9& e) { e.DrawCircle(16.0f, 12.0f, 8.0f, 8, kRed); },
+     {{16, 4}, {24, 12}, {16, 20}, {8, 12}},
+     {{16, 12}, {16, 2}}},
+};
+
+class Outlines : public Drawing, public ::testing::WithParamInterface<Outline> {};
+
+TEST_P(Outlines, LightTheirEdgesOnlyInOneCall) {
     SoftD3D::ResetCallCounts();
-    engine().DrawCircle(16.0f, 12.0f, 8.0f, 8, kRed);
+    GetParam().Draw(engine());
     EXPECT_EQ(SoftD3D::CallCount("DrawPrimitiveUP"), 1u);
     const std::vector<uint32_t> px = BackBuffer();
-    // The eight points lie on the radius; the first and last at (16, 4).
-    EXPECT_EQ(Rgb(px, 16, 4), 0xFF0000u);
-    EXPECT_EQ(Rgb(px, 24, 12), 0xFF0000u);
-    EXPECT_EQ(Rgb(px, 16, 20), 0xFF0000u);
-    EXPECT_EQ(Rgb(px, 8, 12), 0xFF0000u);
-    EXPECT_EQ(Rgb(px, 16, 12), 0u);
+    for (const auto& [x, y] : GetParam().Lit) EXPECT_EQ(Rgb(px, x, y), 0xFF0000u) << x << "," << y;
+    for (const auto& [x, y] : GetParam().Clear) EXPECT_EQ(Rgb(px, x, y), 0u) << x << "," << y;
 }
+
+INSTANTIATE_TEST_SUITE_P(Engine, Outlines, ::testing::ValuesIn(kOutlines),
+                         [](const auto& info) { return std::string(info.param.Label); });
 
 TEST_F(Drawing, DrawCircleRefusesCountsAndRadiiItCannotDraw) {
     SoftD3D::ResetCallCounts();
@@ -457,8 +471,7 @@ TEST_F(EngineFixture, RenderTargetReceivesDrawing) {
     engine().ClearScreen(0xFF0000FF);
     engine().EndScene();
     surface->Release();
-    int w = 0, h = 0;
-    const std::vector<uint32_t> texels = RenderTest::TexturePixels(canvas, w, h);
+    const std::vector<uint32_t> texels = RenderTest::TexturePixels(canvas);
     ASSERT_EQ(texels.size(), 64u);
     EXPECT_EQ(texels[0] & 0xFFFFFF, 0x0000FFu);
 }

@@ -23,8 +23,7 @@ constexpr uint32_t kWhite = 0xFFFFFFFF;
 
 uint32_t FirstTexel(IDirect3DTexture9* texture) {
     if (texture == nullptr) return 0;
-    int w = 0, h = 0;
-    const std::vector<uint32_t> texels = RenderTest::TexturePixels(texture, w, h);
+    const std::vector<uint32_t> texels = RenderTest::TexturePixels(texture);
     return texels.empty() ? 0 : texels[0];
 }
 

@@ -36,18 +36,7 @@ inline size_t CountOf(const std::vector<std::string>& messages, const std::strin
     return n;
 }
 
-// A PNG file of w x h texels of one colour.
-inline void WritePng(const std::string& path, int w, int h, uint32_t colour) {
-    ImageCodec::Image image;
-    image.Width = w;
-    image.Height = h;
-    image.HasAlpha = true;
-    image.Pixels.assign(static_cast<size_t>(w) * h, colour);
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(ImageCodec::Encode(image, ImageCodec::kPng, true, bytes));
-    TestSupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
+// The bytes of a PNG file of w x h texels of one colour.
 inline std::string PngBytes(int w, int h, uint32_t colour) {
     ImageCodec::Image image;
     image.Width = w;
@@ -55,23 +44,34 @@ inline std::string PngBytes(int w, int h, uint32_t colour) {
     image.HasAlpha = true;
     image.Pixels.assign(static_cast<size_t>(w) * h, colour);
     std::vector<uint8_t> bytes;
-    ImageCodec::Encode(image, ImageCodec::kPng, true, bytes);
+    EXPECT_TRUE(ImageCodec::Encode(image, ImageCodec::kPng, true, bytes));
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The texels of level 0 of a texture as ARGB.
-inline std::vector<uint32_t> TexturePixels(IDirect3DTexture9* texture, int& w, int& h) {
+inline void WritePng(const std::string& path, int w, int h, uint32_t colour) {
+    TestSupport::WriteFile(path, PngBytes(w, h, colour));
+}
+
+// The texels of a 32-bit surface as ARGB, row by row.
+inline std::vector<uint32_t> SurfacePixels(IDirect3DSurface9* surface) {
     D3DSURFACE_DESC desc;
-    texture->GetLevelDesc(0, &desc);
-    w = static_cast<int>(desc.Width);
-    h = static_cast<int>(desc.Height);
+    surface->GetDesc(&desc);
     std::vector<uint32_t> pixels(desc.Width * desc.Height);
     D3DLOCKED_RECT lr;
-    if (texture->LockRect(0, &lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return {};
+    if (surface->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return {};
     for (UINT y = 0; y < desc.Height; y++)
         std::memcpy(&pixels[y * desc.Width], static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch,
                     desc.Width * 4);
-    texture->UnlockRect(0);
+    surface->UnlockRect();
+    return pixels;
+}
+
+// The texels of level 0 of a texture.
+inline std::vector<uint32_t> TexturePixels(IDirect3DTexture9* texture) {
+    IDirect3DSurface9* level = nullptr;
+    if (texture->GetSurfaceLevel(0, &level) != D3D_OK) return {};
+    std::vector<uint32_t> pixels = SurfacePixels(level);
+    level->Release();
     return pixels;
 }
 
@@ -122,15 +122,7 @@ protected:
     std::vector<uint32_t> BackBuffer() {
         IDirect3DSurface9* back = nullptr;
         EXPECT_EQ(engine().PDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-        D3DSURFACE_DESC desc;
-        back->GetDesc(&desc);
-        std::vector<uint32_t> pixels(desc.Width * desc.Height);
-        D3DLOCKED_RECT lr;
-        EXPECT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-        for (UINT y = 0; y < desc.Height; y++)
-            std::memcpy(&pixels[y * desc.Width], static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch,
-                        desc.Width * 4);
-        back->UnlockRect();
+        std::vector<uint32_t> pixels = SurfacePixels(back);
         back->Release();
         return pixels;
     }
