@@ -295,6 +295,15 @@ std::vector<HostileCase> HostileInputs() {
     Append(filledJpeg, hugeTable);
     const std::vector<uint8_t> jpeg = Encoded(Gradient(32, 32, false), ImageCodec::kJpg, false);
     std::vector<uint8_t> truncatedJpeg(jpeg.begin(), jpeg.begin() + jpeg.size() * 2 / 3);
+    // The same file with its frame header claiming 8192x8192.
+    std::vector<uint8_t> hugeJpeg = jpeg;
+    for (size_t i = 0; i + 9 < hugeJpeg.size(); ++i) {
+        if (hugeJpeg[i] == 0xFF && hugeJpeg[i + 1] == 0xC0) {
+            hugeJpeg[i + 5] = hugeJpeg[i + 7] = 0x20;
+            hugeJpeg[i + 6] = hugeJpeg[i + 8] = 0;
+            break;
+        }
+    }
 
     const std::vector<uint8_t> tga = Tga(2, 4, 4, 24, 0, std::vector<uint8_t>(48, 0x33));
     std::vector<uint8_t> truncatedTga(tga.begin(), tga.end() - 1);
@@ -314,6 +323,7 @@ std::vector<HostileCase> HostileInputs() {
         {"JpegHuffmanTableTooLarge", hugeTableJpeg},
         {"JpegFillBytesBeforeStart", filledJpeg},
         {"TruncatedJpeg", truncatedJpeg},
+        {"JpegClaimsLimitWithoutData", hugeJpeg},
         // 22 and 62-byte files claiming 8192x8192 texels.
         {"TgaClaimsLimitWithoutData", Tga(2, 8192, 8192, 32, 0, {1, 2, 3, 4})},
         {"RunLengthTgaClaimsLimitWithoutData", Tga(10, 8192, 8192, 24, 0, {0xFF, 1, 2, 3})},

@@ -17,6 +17,30 @@ bool SizeFits(const uint8_t* data, size_t size) {
     return data != nullptr && size > 0 && size <= static_cast<size_t>(INT_MAX);
 }
 
+struct Reader {
+    bool (*ReadInfo)(const uint8_t*, size_t, Formats::Info&);
+    bool (*Decode)(const uint8_t*, size_t, Image&);
+};
+
+const Reader* ReaderFor(FileFormat format) {
+    static const Reader kPngReader = {Formats::PngInfo, Formats::PngDecode};
+    static const Reader kJpegReader = {Formats::JpegInfo, Formats::JpegDecode};
+    static const Reader kBmpReader = {Formats::BmpInfo, Formats::BmpDecode};
+    static const Reader kTgaReader = {Formats::TgaInfo, Formats::TgaDecode};
+    switch (format) {
+        case kPng:
+            return &kPngReader;
+        case kJpg:
+            return &kJpegReader;
+        case kBmp:
+            return &kBmpReader;
+        case kTga:
+            return &kTgaReader;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 FileFormat Identify(const uint8_t* data, size_t size) {
@@ -34,25 +58,12 @@ FileFormat Identify(const uint8_t* data, size_t size) {
 bool ReadInfo(const uint8_t* data, size_t size, int& width, int& height, bool& hasAlpha,
               FileFormat& format) {
     format = Identify(data, size);
+    const Reader* reader = ReaderFor(format);
     Formats::Info info;
-    bool ok = false;
-    switch (format) {
-        case kPng:
-            ok = Formats::PngInfo(data, size, info);
-            break;
-        case kJpg:
-            ok = Formats::JpegInfo(data, size, info);
-            break;
-        case kBmp:
-            ok = Formats::BmpInfo(data, size, info);
-            break;
-        case kTga:
-            ok = Formats::TgaInfo(data, size, info);
-            break;
-        default:
-            break;
+    if (reader == nullptr || !reader->ReadInfo(data, size, info) ||
+        !Formats::SidesFit(info.Width, info.Height)) {
+        return false;
     }
-    if (!ok || !Formats::SidesFit(info.Width, info.Height)) return false;
     width = info.Width;
     height = info.Height;
     hasAlpha = info.HasAlpha;
@@ -61,25 +72,13 @@ bool ReadInfo(const uint8_t* data, size_t size, int& width, int& height, bool& h
 
 bool Decode(const uint8_t* data, size_t size, Image& image) {
     image = Image();
-    bool ok = false;
-    switch (Identify(data, size)) {
-        case kPng:
-            ok = Formats::PngDecode(data, size, image);
-            break;
-        case kJpg:
-            ok = Formats::JpegDecode(data, size, image);
-            break;
-        case kBmp:
-            ok = Formats::BmpDecode(data, size, image);
-            break;
-        case kTga:
-            ok = Formats::TgaDecode(data, size, image);
-            break;
-        default:
-            break;
+    const Reader* reader = ReaderFor(Identify(data, size));
+    if (reader == nullptr) return false;
+    if (!reader->Decode(data, size, image)) {
+        image = Image();
+        return false;
     }
-    if (!ok) image = Image();
-    return ok;
+    return true;
 }
 
 bool Encode(const Image& image, FileFormat format, bool writeAlpha, std::vector<uint8_t>& out) {

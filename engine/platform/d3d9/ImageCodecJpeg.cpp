@@ -75,6 +75,14 @@ bool StartDecoder(Decoder& d, const uint8_t* data, size_t size, bool headerOnly)
     if (jpeg_read_header(&d.Info, TRUE) != JPEG_HEADER_OK) return false;
     if (!SidesFit(d.Info.image_width, d.Info.image_height)) return false;
     if (headerOnly) return true;
+    // Huffman-coded data spends at least one bit on every 8x8 block (two in sequential files,
+    // a DC and an end-of-block code), so a file too short for that cannot hold the picture it
+    // claims: refuse it before the pixels are allocated.
+    if (!d.Info.arith_code) {
+        const uint64_t blocks =
+            uint64_t((d.Info.image_width + 7) / 8) * uint64_t((d.Info.image_height + 7) / 8);
+        if (uint64_t(size) * 8 < blocks * (d.Info.progressive_mode ? 1 : 2)) return false;
+    }
     d.Cmyk = d.Info.jpeg_color_space == JCS_CMYK || d.Info.jpeg_color_space == JCS_YCCK;
     d.Info.out_color_space = d.Cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&d.Info);
