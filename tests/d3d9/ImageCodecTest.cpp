@@ -161,6 +161,32 @@ TEST(ImageCodec, PngWithAnEmptyFirstDataChunkDecodes) {
     EXPECT_EQ(back.Pixels, image.Pixels);
 }
 
+// An 8x8 grey progressive JPEG whose every scan codes the DC values again (all zero, one bit
+// each): a valid picture however many scans it has, but each scan is another pass.
+std::vector<uint8_t> ProgressiveJpeg(int scans) {
+    std::vector<uint8_t> b = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    b.insert(b.end(), 64, 1);
+    Append(b, {0xFF, 0xC2, 0x00, 0x0B, 8, 0, 8, 0, 8, 1, 1, 0x11, 0});
+    // DC table 0: a single one-bit code for "no difference".
+    Append(b, {0xFF, 0xC4, 0x00, 0x14, 0x00, 1});
+    b.insert(b.end(), 15, 0);
+    b.push_back(0);
+    for (int i = 0; i < scans; ++i) {
+        Append(b, {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, 0, 0, 0x00, 0x7F});
+    }
+    Append(b, {0xFF, 0xD9});
+    return b;
+}
+
+TEST(ImageCodec, ProgressiveJpegWithEndlessScansIsRefused) {
+    ImageCodec::Image image;
+    const std::vector<uint8_t> few = ProgressiveJpeg(5);
+    ASSERT_TRUE(ImageCodec::Decode(few.data(), few.size(), image));
+    EXPECT_EQ(image.Pixels, std::vector<uint32_t>(64, 0xFF808080));
+    const std::vector<uint8_t> endless = ProgressiveJpeg(1000);
+    EXPECT_FALSE(ImageCodec::Decode(endless.data(), endless.size(), image));
+}
+
 struct DecodeCase {
     const char* Name;
     std::vector<uint8_t> Bytes;

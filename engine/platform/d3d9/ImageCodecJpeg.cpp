@@ -71,6 +71,9 @@ void InstallTrap(jpeg_error_mgr& manager) {
 bool StartDecoder(Decoder& d, const uint8_t* data, size_t size, bool headerOnly) {
     if (setjmp(d.Trap.Jump)) return false;
     jpeg_create_decompress(&d.Info);
+    // Creation clears every field but the error manager, so the monitor goes in after it.
+    d.Progress.progress_monitor = OnProgress;
+    d.Info.progress = &d.Progress;
     jpeg_mem_src(&d.Info, data, static_cast<unsigned long>(size));
     if (jpeg_read_header(&d.Info, TRUE) != JPEG_HEADER_OK) return false;
     if (!SidesFit(d.Info.image_width, d.Info.image_height)) return false;
@@ -162,8 +165,6 @@ bool JpegDecode(const uint8_t* data, size_t size, Image& image) {
     Decoder d;
     d.Info.err = jpeg_std_error(&d.Trap.Manager);
     InstallTrap(d.Trap.Manager);
-    d.Progress.progress_monitor = OnProgress;
-    d.Info.progress = &d.Progress;
     bool ok = StartDecoder(d, data, size, false);
     if (ok) {
         image.Width = int(d.Info.output_width);
