@@ -358,7 +358,13 @@ void GTextureManager::ReleaseTextures() {
 }
 
 void GTextureManager::ReleaseForRestore() {
-    if (Textures.empty()) return;
+    if (Textures.empty()) {
+        // The text manager's and GlobalVB's buffers belong to the old device all the same:
+        // kept, they would block its reset and be drawn into the new one.
+        GetTextManager().Release();
+        GlobalVB.Release();
+        return;
+    }
     GD3D9& engine = GetD3DEngine();
     engine.DrawLog("Releasing TextureManager textures...");
     ReleaseTextures();
