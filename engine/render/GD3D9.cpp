@@ -6,8 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#include "diagnostics/AngleHelpers.h"
 #include "diagnostics/GDebugLog.h"
 #include "platform/Platform.h"
+#include "render/BaseSprite.h"
 #include "render/GTextureManager.h"
 #include "render/GVertexBuffer.h"
 #include "render/ScreenVertex.h"
@@ -656,6 +658,41 @@ void GD3D9::DrawCircle(float x, float y, float radius, int numpoints, uint32_t c
     verts[numpoints] = verts[0];
     DrawUserPrimitives(D3DPT_LINESTRIP, static_cast<UINT>(numpoints), verts.data(),
                        sizeof(ScreenVertex));
+}
+
+// ---- Drawing with sprites ----
+
+namespace {
+
+// The rectangle from a sprite's corner 0 to its corner 3, each coordinate truncated toward zero.
+RECT SpriteRect(const BaseSprite& sprite) {
+    RECT rect;
+    rect.left = TruncateToInt(sprite.Verts[0].X);
+    rect.top = TruncateToInt(sprite.Verts[0].Y);
+    rect.right = TruncateToInt(sprite.Verts[3].X);
+    rect.bottom = TruncateToInt(sprite.Verts[3].Y);
+    return rect;
+}
+
+}  // namespace
+
+void GD3D9::FillSpriteRect(const BaseSprite& sprite, uint32_t colour) {
+    FillRect(SpriteRect(sprite), colour);
+}
+
+void GD3D9::DrawSpriteRect(const BaseSprite& sprite, uint32_t colour) {
+    DrawRect(SpriteRect(sprite), colour);
+}
+
+void GD3D9::DrawThickLine(float x1, float y1, float x2, float y2, float thickness,
+                          uint32_t colour) {
+    BaseSprite line;
+    line.SetColour(colour);
+    line.Width = thickness;
+    line.Height = DistanceBetweenPoints(x1, y1, x2, y2);
+    line.Angle = BearingBetweenPoints(x1, y1, x2, y2);
+    line.SetPosition((x1 + x2) / 2.0f, (y1 + y2) / 2.0f);
+    line.Draw();
 }
 
 // ---- Restore and release ----

@@ -13,6 +13,8 @@
 
 #include "platform/D3D9.h"
 
+class BaseSprite;
+
 class GD3D9 {
 public:
     GD3D9();
@@ -87,6 +89,12 @@ public:
     void DrawLine(float x1, float y1, float x2, float y2, uint32_t colour);
     // numpoints from 5 to 65536 and a radius of 0 or more; anything else draws nothing.
     void DrawCircle(float x, float y, float radius, int numpoints, uint32_t colour);
+    // The rectangle from a sprite's corner 0 to its corner 3, filled or outlined.
+    void FillSpriteRect(const BaseSprite& sprite, uint32_t colour);
+    void DrawSpriteRect(const BaseSprite& sprite, uint32_t colour);
+    // A line drawn as an upright sprite of the given thickness turned by the line's bearing;
+    // it uses the texture stage 0 holds.
+    void DrawThickLine(float x1, float y1, float x2, float y2, float thickness, uint32_t colour);
 
     // ---- Diagnostics ----
 
