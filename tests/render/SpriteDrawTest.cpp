@@ -1,10 +1,12 @@
 // Sprites on the software device: clipping checked texel by texel, lists drawn in as few
 // batches as their textures allow, and the engine's sprite-based drawing operations.
+#include <filesystem>
 #include <memory>
 
 #include "BatchFixture.h"
 #include "platform/d3d9/SoftD3D.h"
 #include "render/CTexturedSprite.h"
+#include "support/TestSupport.h"
 
 using SoftD3D::CallCount;
 
@@ -139,3 +141,14 @@ TEST_F(SpriteDrawTest, EngineSpriteRectanglesAndThickLines) {
     EXPECT_EQ(Pixel(57, 40), 0u);
 }
 
+// The example host draws its field in one batch per texture and writes its frame.
+TEST(SpriteField, DrawsOneBatchPerTextureAndWritesItsFrame) {
+    TestSupport::TempDir dir;
+    const std::string shot = dir / "field.png";
+    const TestSupport::RunResult run =
+        TestSupport::Run(std::string(BIN_DIR) + "/sprite_field", {shot}, dir.Path());
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Out.find("6 batched draw calls (fewest possible 6"), std::string::npos)
+        << run.Out;
+    EXPECT_TRUE(std::filesystem::exists(shot));
+}
