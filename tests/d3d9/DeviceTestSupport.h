@@ -31,6 +31,21 @@ inline std::vector<ScreenVertex> Quad(int x, int y, int w, int h, uint32_t color
             Vtx(r, b, color, 1, 1)};
 }
 
+// An A8R8G8B8 managed texture holding the given texels, one level.
+inline IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, int w, int h,
+                                      const std::vector<uint32_t>& texels) {
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(
+        device->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    D3DLOCKED_RECT lr;
+    EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < h; y++)
+        std::memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch, &texels[y * w], w * 4);
+    texture->UnlockRect(0);
+    return texture;
+}
+
 class DeviceFixture : public ::testing::Test {
 protected:
     static constexpr int kWidth = 32;
@@ -94,18 +109,8 @@ protected:
         return pixels;
     }
 
-    // An A8R8G8B8 managed texture holding the given texels, one level.
     IDirect3DTexture9* MakeTexture(int w, int h, const std::vector<uint32_t>& texels) {
-        IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(
-            device->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
-            D3D_OK);
-        D3DLOCKED_RECT lr;
-        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), D3D_OK);
-        for (int y = 0; y < h; y++)
-            std::memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch, &texels[y * w], w * 4);
-        texture->UnlockRect(0);
-        return texture;
+        return DeviceTest::MakeTexture(device, w, h, texels);
     }
 
     uint32_t Pixel(const std::vector<uint32_t>& pixels, int x, int y) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "RenderTestSupport.h"
+#include "d3d9/DeviceTestSupport.h"
 #include "platform/D3D9.h"
 #include "platform/d3d9/SoftD3D.h"
 #include "render/BaseSprite.h"
@@ -44,17 +45,8 @@ protected:
 
     // A managed A8R8G8B8 texture, w x h texels given row by row, owned by the fixture.
     IDirect3DTexture9* MakeTexture(int w, int h, const std::vector<uint32_t>& texels) {
-        IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(
-            device->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
-            D3D_OK);
-        D3DLOCKED_RECT lr;
-        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), D3D_OK);
-        for (int y = 0; y < h; y++)
-            std::memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch, &texels[y * w], w * 4);
-        texture->UnlockRect(0);
-        textures.push_back(texture);
-        return texture;
+        textures.push_back(DeviceTest::MakeTexture(device, w, h, texels));
+        return textures.back();
     }
 
     // A one-texel texture of one colour, as a reference.
