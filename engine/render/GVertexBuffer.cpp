@@ -206,8 +206,7 @@ void GVertexBuffer::SetDeferredSource(const ScreenVertex* source, int count) {
 }
 
 void GVertexBuffer::ClearPending() {
-    PendingVerts = 0;
-    LocalCopyCount = 0;
+    ResetBatch();
 }
 
 void GVertexBuffer::ResetBatch() {

@@ -51,7 +51,7 @@ public:
     // until then. A count above the capacity is refused.
     void SetDeferredSource(const ScreenVertex* source, int count);
     bool HasPending() const { return PendingVerts > 0; }
-    // Forgets the batch without drawing it.
+    // Forgets the batch, a deferred source included, without drawing it.
     void ClearPending();
 
     // ---- Batch state ----

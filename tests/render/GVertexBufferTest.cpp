@@ -99,6 +99,14 @@ TEST_F(VertexBufferTest, EmptyBatchesAndOversizedCallsMakeNoStrayDraws) {
     ASSERT_NE(GlobalVB.GetWritePtr(16), nullptr);  // full: drawn to make room
     EXPECT_EQ(CallCount(kDraws), 1u);
     EXPECT_EQ(GlobalVB.LocalCopyCount, 0);
+
+    // The engine draws what is pending when batching is switched off, not before.
+    GlobalVB.CommitVerts(4);
+    GetD3DEngine().SetBatching(true);
+    GetD3DEngine().SetBatching(true);
+    EXPECT_EQ(CallCount(kDraws), 1u);
+    GetD3DEngine().SetBatching(false);
+    EXPECT_EQ(CallCount(kDraws), 2u);
 }
 
 TEST_F(VertexBufferTest, TextureAndBlendChangesFlushOnlyWhenTheyChange) {
@@ -256,6 +264,27 @@ TEST_F(VertexBufferTest, BatchingGoesOnAfterALostDeviceIsRestored) {
     GlobalVB.Flush();
     EXPECT_EQ(Pixel(20, 20), 0x00FF00u);
     EXPECT_EQ(Pixel(4, 4), 0u) << "the batch of the lost device is gone";
+}
+
+TEST_F(VertexBufferTest, RestoreAllRebuildsEveryRegisteredBufferAndKeepsTheBatch) {
+    GVertexBuffer other;
+    other.Init(40, false);
+    GlobalVB.Init(400, true);
+    ScreenVertex q[4];
+    Quad(q, 8, 8, 8, 8, 0xFFFF0000);
+    GlobalVB.AddVerts(q, 4);
+    GlobalVB.VBWritePos = 300;
+    SoftD3D::ResetCallCounts();
+    GVertexBuffer::RestoreAll();
+    EXPECT_EQ(CallCount("CreateVertexBuffer"), 2u);
+    EXPECT_EQ(CallCount("CreateIndexBuffer"), 2u);
+    EXPECT_EQ(GlobalVB.VBWritePos, 0) << "a new device buffer starts a new ring";
+    EXPECT_EQ(other.Indices[5], 0) << "other keeps its all-zero pattern";
+    GlobalVB.Flush();
+    EXPECT_EQ(GlobalVB.BaseVertex, 0);
+    EXPECT_EQ(Pixel(12, 12), 0xFF0000u) << "the pending batch survived in system memory";
+    other.Release();
+    EXPECT_EQ(AllBuffers().size(), 1u);
 }
 
 TEST_F(VertexBufferTest, VertexCacheKeepsWhatFitsAndRedrawsIt) {
