@@ -164,7 +164,9 @@ void GVertexBuffer::AddVerts(const ScreenVertex* source, int count) {
         Flush();
     }
     if (LocalCopyCount + static_cast<int64_t>(count) > VertsUsed) Flush();
-    count = std::min(count, VertsUsed);
+    // What still fits; after the flush that is the whole capacity.
+    count = std::min(count, VertsUsed - LocalCopyCount);
+    if (count <= 0) return;
     std::memcpy(LocalMem + LocalCopyCount, source, count * sizeof(ScreenVertex));
     LocalCopyCount += count;
     PendingVerts += count;
@@ -178,6 +180,7 @@ ScreenVertex* GVertexBuffer::GetWritePtr(int count) {
         Flush();
     }
     if (LocalCopyCount + count > VertsUsed) Flush();
+    if (LocalCopyCount + count > VertsUsed) return nullptr;
     return LocalMem + LocalCopyCount;
 }
 
