@@ -170,29 +170,27 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
 
     int64_t running = dataStart;
     for (size_t i = 0; i < files.size(); ++i) {
-        // Streams refuse folders, pipes and sockets, so a pipe never stalls the writer.
-        FILE* pathname = Platform::OpenStream(files[i]->Source, "rb");
-        if (!pathname) return leaveOut(i, OpenFailureReason(files[i]->Source));
-        // Read straight into our buffer: a stream buffer of its own would only add a copy.
-        setvbuf(pathname, nullptr, _IONBF, 0);
-        const size_t got = fread(data.Free(), 1, DataBuffer::kReadSize, pathname);
-        int64_t size = static_cast<int64_t>(got);
+        // Small files, the common case, are read straight into the outgoing buffer, so their
+        // bytes are never copied in memory. Folders, pipes and devices are refused unread.
+        const std::string& source = files[i]->Source;
+        const int64_t got = Platform::ReadSmallFile(source, data.Free(), DataBuffer::kReadSize);
+        if (got == Platform::kReadNotOpened) return leaveOut(i, OpenFailureReason(source));
+        if (got == Platform::kReadFailed) return leaveOut(i, GPakReason::CannotRead);
+        int64_t size = got;
         GPakReason problem = GPakReason::None;
         bool copied = true;
-        if (ferror(pathname)) {
-            problem = GPakReason::CannotRead;
-        } else if (got == DataBuffer::kReadSize) {
+        if (got == static_cast<int64_t>(DataBuffer::kReadSize)) {
+            // Larger files go across in pieces (or by the kernel).
+            FILE* pathname = Platform::OpenStream(source, "rb");
+            if (!pathname) return leaveOut(i, OpenFailureReason(source));
             size = Platform::StreamSize(pathname);
             if (size > kMaxPosition) {
                 problem = GPakReason::TooLarge;
-            } else if (size < static_cast<int64_t>(got) || running + size > kMaxPosition) {
-                problem = size < static_cast<int64_t>(got) ? GPakReason::ChangedWhileRead
-                                                           : GPakReason::ArchiveTooLarge;
+            } else if (running + size > kMaxPosition) {
+                problem = GPakReason::ArchiveTooLarge;
             } else {
-                data.Keep(got);
                 copied = data.Flush(out) &&
-                         Platform::CopyStreamRange(pathname, static_cast<int64_t>(got),
-                                                   static_cast<uint64_t>(size) - got, out);
+                         Platform::CopyStreamRange(pathname, 0, static_cast<uint64_t>(size), out);
                 // Shorter or longer than when it was measured: the bytes would mix versions.
                 if (!copied && Platform::GetLastError() == Platform::kErrorHandleEof) {
                     problem = GPakReason::ChangedWhileRead;
@@ -201,13 +199,13 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
                     problem = GPakReason::ChangedWhileRead;
                 }
             }
+            fclose(pathname);
         } else if (running + size > kMaxPosition) {
             problem = GPakReason::ArchiveTooLarge;
         } else {
-            data.Keep(got);
+            data.Keep(static_cast<size_t>(got));
             copied = data.FlushIfFull(out);
         }
-        fclose(pathname);
         if (problem != GPakReason::None) return leaveOut(i, problem);
         if (!copied) return outcome;
         FillEntry(entries[i], *files[i], running, size);

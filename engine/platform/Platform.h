@@ -148,6 +148,15 @@ private:
     std::unique_ptr<State> Impl;
 };
 
+// Reads a regular file of fewer than capacity bytes whole into buffer, with one open, one
+// status query and one read: the archive writer's path for the many small files of a tree.
+// Returns the byte count; capacity, without reading, when the file is larger; kReadNotOpened
+// when it cannot be opened or is not a regular file (folders, pipes, sockets and devices are
+// refused without waiting); kReadFailed when reading fails. Both set the last error.
+constexpr int64_t kReadNotOpened = -1;
+constexpr int64_t kReadFailed = -2;
+int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity);
+
 // ---- Desktop and process ----
 
 // True when the stream is an interactive terminal (where progress output makes sense).

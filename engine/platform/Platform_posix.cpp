@@ -602,6 +602,43 @@ TreeWrite WriteTree::WriteFile(const std::string& relative, FILE* from, int64_t 
     return TreeWrite::CopyFailed;
 }
 
+int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity) {
+    const std::string native = NativePath(path);
+    // Non-blocking, so that a named pipe is refused at once instead of waiting for a peer.
+    const int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(errno == ENXIO ? EACCES : errno, native);
+        return kReadNotOpened;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        Fail(kErrorAccessDenied);
+        return kReadNotOpened;
+    }
+    if (static_cast<uint64_t>(st.st_size) >= capacity) {
+        close(fd);
+        return static_cast<int64_t>(capacity);
+    }
+    // The size the file had when it was opened; a file that shrinks meanwhile ends early.
+    const size_t want = static_cast<size_t>(st.st_size);
+    size_t got = 0;
+    while (got < want) {
+        const ssize_t n = read(fd, buffer + got, want - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            close(fd);
+            Fail(error);
+            return kReadFailed;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fd);
+    return static_cast<int64_t>(got);
+}
+
 int64_t StreamSize(FILE* stream) {
     struct stat st;
     if (!stream || fstat(fileno(stream), &st) != 0) return -1;

@@ -287,6 +287,37 @@ TreeWrite WriteTree::WriteFile(const std::string& relative, FILE* from, int64_t 
     return TreeWrite::CopyFailed;
 }
 
+int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return kReadNotOpened;
+    LARGE_INTEGER size;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
+        CloseHandle(file);
+        Fail(ERROR_ACCESS_DENIED);
+        return kReadNotOpened;
+    }
+    if (static_cast<uint64_t>(size.QuadPart) >= capacity) {
+        CloseHandle(file);
+        return static_cast<int64_t>(capacity);
+    }
+    const DWORD want = static_cast<DWORD>(size.QuadPart);
+    DWORD got = 0;
+    while (got < want) {
+        DWORD n = 0;
+        if (!ReadFile(file, buffer + got, want - got, &n, nullptr)) {
+            const DWORD error = ::GetLastError();
+            CloseHandle(file);
+            Fail(error);
+            return kReadFailed;
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    CloseHandle(file);
+    return static_cast<int64_t>(got);
+}
+
 int64_t StreamSize(FILE* stream) {
     if (!stream) return -1;
     return _filelengthi64(_fileno(stream));
