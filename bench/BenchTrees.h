@@ -144,14 +144,23 @@ struct Scratch {
     fs::path Path;
 };
 
+// The median of a list of times (the mean of the middle two for an even count).
+inline double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
 // Times ours against a reference, alternating run by run (and which of the two goes first)
-// so both see the same machine state. cleanUp runs after each pair, untimed. Reports both
-// times, their ratio and each one's peak memory as counters named after the two.
+// so both see the same machine state. cleanUp runs after each pair, untimed. Reports the
+// median time of each, the ratio of the medians and each one's peak memory as counters named
+// after the two: medians, because other work on a shared machine only ever adds time.
 inline void CompareRuns(benchmark::State& state, const std::string& ourName,
                         const std::function<RunStats()>& ours, const std::string& refName,
                         const std::function<RunStats()>& reference,
                         const std::function<void()>& cleanUp) {
-    double ourSeconds = 0, refSeconds = 0;
+    std::vector<double> ourSeconds, refSeconds;
     long ourPeak = 0, refPeak = 0;
     bool oursFirst = true;
     for (auto _ : state) {
@@ -172,15 +181,16 @@ inline void CompareRuns(benchmark::State& state, const std::string& ourName,
             break;
         }
         state.SetIterationTime(a.Seconds);
-        ourSeconds += a.Seconds;
-        refSeconds += b.Seconds;
+        ourSeconds.push_back(a.Seconds);
+        refSeconds.push_back(b.Seconds);
         ourPeak = std::max(ourPeak, a.PeakRssKiB);
         refPeak = std::max(refPeak, b.PeakRssKiB);
     }
-    const double n = static_cast<double>(std::max<int64_t>(state.iterations(), 1));
-    state.counters[ourName + "_ms"] = 1000 * ourSeconds / n;
-    state.counters[refName + "_ms"] = 1000 * refSeconds / n;
-    state.counters["ratio"] = refSeconds > 0 ? ourSeconds / refSeconds : 0;
+    const double ourMedian = Median(ourSeconds);
+    const double refMedian = Median(refSeconds);
+    state.counters[ourName + "_ms"] = 1000 * ourMedian;
+    state.counters[refName + "_ms"] = 1000 * refMedian;
+    state.counters["ratio"] = refMedian > 0 ? ourMedian / refMedian : 0;
     state.counters[ourName + "_peak_KiB"] = static_cast<double>(ourPeak);
     state.counters[refName + "_peak_KiB"] = static_cast<double>(refPeak);
 }

@@ -40,9 +40,9 @@ void BM_PakCreate_4LargeFiles(benchmark::State& state) {
 
 BENCHMARK(BM_PakCreate_4000SmallFiles)
     ->UseManualTime()
-    ->Iterations(10)
+    ->Iterations(21)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PakCreate_4LargeFiles)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PakCreate_4LargeFiles)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
