@@ -98,6 +98,7 @@ inline void WritePak(const fs::path& path, const std::vector<TreeFile>& files) {
 
 struct RunStats {
     double Seconds = 0;
+    double CpuSeconds = 0;  // user and system time of the child: what load on the machine hides
     long PeakRssKiB = 0;
     int ExitCode = -1;
 };
@@ -125,6 +126,9 @@ inline RunStats RunTimed(const std::vector<std::string>& argv, const fs::path& w
         wait4(pid, &status, 0, &usage);
         stats.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         stats.PeakRssKiB = usage.ru_maxrss;
+        stats.CpuSeconds =
+            static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     }
     stats.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return stats;
@@ -154,13 +158,14 @@ inline double Median(std::vector<double> values) {
 
 // Times ours against a reference, alternating run by run (and which of the two goes first)
 // so both see the same machine state. cleanUp runs after each pair, untimed. Reports the
-// median time of each, the ratio of the medians and each one's peak memory as counters named
-// after the two: medians, because other work on a shared machine only ever adds time.
+// median wall and CPU time of each, the ratios of the medians and each one's peak memory as
+// counters named after the two: medians, because other work on a shared machine only ever
+// adds time.
 inline void CompareRuns(benchmark::State& state, const std::string& ourName,
                         const std::function<RunStats()>& ours, const std::string& refName,
                         const std::function<RunStats()>& reference,
                         const std::function<void()>& cleanUp) {
-    std::vector<double> ourSeconds, refSeconds;
+    std::vector<double> ourSeconds, refSeconds, ourCpu, refCpu;
     long ourPeak = 0, refPeak = 0;
     bool oursFirst = true;
     for (auto _ : state) {
@@ -183,6 +188,8 @@ inline void CompareRuns(benchmark::State& state, const std::string& ourName,
         state.SetIterationTime(a.Seconds);
         ourSeconds.push_back(a.Seconds);
         refSeconds.push_back(b.Seconds);
+        ourCpu.push_back(a.CpuSeconds);
+        refCpu.push_back(b.CpuSeconds);
         ourPeak = std::max(ourPeak, a.PeakRssKiB);
         refPeak = std::max(refPeak, b.PeakRssKiB);
     }
@@ -191,6 +198,12 @@ inline void CompareRuns(benchmark::State& state, const std::string& ourName,
     state.counters[ourName + "_ms"] = 1000 * ourMedian;
     state.counters[refName + "_ms"] = 1000 * refMedian;
     state.counters["ratio"] = refMedian > 0 ? ourMedian / refMedian : 0;
+    // CPU time (mostly the kernel's, for file work) is steadier than wall time on a busy machine.
+    const double ourCpuMedian = Median(ourCpu);
+    const double refCpuMedian = Median(refCpu);
+    state.counters[ourName + "_cpu_ms"] = 1000 * ourCpuMedian;
+    state.counters[refName + "_cpu_ms"] = 1000 * refCpuMedian;
+    state.counters["cpu_ratio"] = refCpuMedian > 0 ? ourCpuMedian / refCpuMedian : 0;
     state.counters[ourName + "_peak_KiB"] = static_cast<double>(ourPeak);
     state.counters[refName + "_peak_KiB"] = static_cast<double>(refPeak);
 }

@@ -33,6 +33,31 @@ void ExtractBenchmark(benchmark::State& state, const std::vector<BenchTrees::Tre
         [&] { fs::remove_all(work); });
 }
 
+// The floor for large entries: the tar file copied whole by cat, against tar unpacking it.
+void BM_CatTar_4LargeFiles(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const std::vector<BenchTrees::TreeFile> files = BenchTrees::LargeFilesTree();
+    BenchTrees::Scratch scratch;
+    const fs::path source = scratch.Path / "source";
+    BenchTrees::WriteTree(source, files);
+    const std::string tar = (scratch.Path / "tree.tar").string();
+    BenchTrees::RunTimed({"tar", "-cf", tar, "-C", source.string(), "."}, scratch.Path);
+    fs::remove_all(source);
+    const fs::path work = scratch.Path / "work";
+    BenchTrees::CompareRuns(
+        state, "cat",
+        [&] {
+            fs::create_directories(work);
+            return BenchTrees::RunTimed({"sh", "-c", "cat \"$0\" > copy.tar", tar}, work);
+        },
+        "tar",
+        [&] {
+            fs::create_directories(work / "extracted");
+            return BenchTrees::RunTimed({"tar", "-xf", tar, "-C", "extracted"}, work);
+        },
+        [&] { fs::remove_all(work); });
+}
+
 void BM_Extract_4000SmallFiles(benchmark::State& state) {
     ExtractBenchmark(state, BenchTrees::SmallFilesTree());
 }
@@ -45,6 +70,7 @@ BENCHMARK(BM_Extract_4000SmallFiles)
     ->Iterations(21)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Extract_4LargeFiles)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CatTar_4LargeFiles)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
