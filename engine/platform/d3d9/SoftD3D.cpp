@@ -16,6 +16,8 @@ struct Window {
     int Width = 0;
     int Height = 0;
     SoftD3D::Frame Last;
+    SoftD3D::Presenter Show = nullptr;
+    void* ShowContext = nullptr;
 };
 
 // Handles are the addresses of these records; a map keeps them so a stale or foreign handle
@@ -49,14 +51,14 @@ bool Exists(HWND window) {
     return window != nullptr && Find(window) != nullptr;
 }
 
-bool Deliver(HWND window, int width, int height, std::vector<uint32_t>&& pixels) {
+bool Deliver(HWND window, int width, int height, std::vector<uint32_t>&& pixels, DWORD interval) {
     Window* w = Find(window);
     if (w == nullptr) return false;
     w->Last.Width = width;
     w->Last.Height = height;
     w->Last.Pixels = std::move(pixels);
     w->Last.Number++;
-    return true;
+    return w->Show == nullptr || w->Show(w->Last, interval, w->ShowContext);
 }
 
 }  // namespace HeadlessWindow
@@ -97,6 +99,14 @@ bool GetLastFrame(HWND window, Frame& frame) {
     Window* w = Find(window);
     if (w == nullptr || w->Last.Number == 0) return false;
     frame = w->Last;
+    return true;
+}
+
+bool SetPresenter(HWND window, Presenter presenter, void* context) {
+    Window* w = Find(window);
+    if (w == nullptr) return false;
+    w->Show = presenter;
+    w->ShowContext = presenter != nullptr ? context : nullptr;
     return true;
 }
 

@@ -32,6 +32,13 @@ struct Frame {
 // The last frame presented to the window; false when nothing was presented yet.
 bool GetLastFrame(HWND window, Frame& frame);
 
+// A window that also shows its frames on a screen hands each one on through a presenter,
+// called by Present after the frame is kept, with the swap chain's presentation interval
+// (D3DPRESENT_INTERVAL_*). A presenter that returns false makes Present fail. Null removes
+// it; destroying the window removes it too.
+using Presenter = bool (*)(const Frame& frame, DWORD interval, void* context);
+bool SetPresenter(HWND window, Presenter presenter, void* context);
+
 // ---- Call counters and failure injection ----
 
 // A call is named either by its bare method ("Present", "LockRect") or qualified by its

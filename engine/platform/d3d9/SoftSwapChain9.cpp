@@ -87,19 +87,18 @@ HRESULT SoftSwapChain9::PresentFrame(HWND destWindowOverride) {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    int bpp = back->BytesPerTexel();
     for (UINT y = 0; y < desc.Height; y++) {
-        const uint8_t* row = back->Row(y);
         uint32_t* out = pixels.data() + static_cast<size_t>(y) * desc.Width;
-        for (UINT x = 0; x < desc.Width; x++) {
-            // The screen shows no alpha: a presented pixel is always opaque.
-            out[x] =
-                PixelFormats::Read(desc.Format, row + static_cast<size_t>(x) * bpp) | 0xFF000000u;
-        }
+        PixelFormats::ReadRow(desc.Format, back->Row(y), out, static_cast<int>(desc.Width));
+        // The screen shows no alpha: a presented pixel is always opaque.
+        for (UINT x = 0; x < desc.Width; x++) out[x] |= 0xFF000000u;
     }
     front_ = pixels;
-    HeadlessWindow::Deliver(window, static_cast<int>(desc.Width), static_cast<int>(desc.Height),
-                            std::move(pixels));
+    // A window that shows frames on a screen can fail to; the frame is still kept.
+    if (!HeadlessWindow::Deliver(window, static_cast<int>(desc.Width),
+                                 static_cast<int>(desc.Height), std::move(pixels),
+                                 params_.PresentationInterval))
+        return D3DERR_DRIVERINTERNALERROR;
     return D3D_OK;
 }
 
