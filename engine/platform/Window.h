@@ -19,6 +19,8 @@ typedef HWND__* HWND;
 
 namespace Platform {
 
+class WindowState;
+
 // Key codes: the system's virtual-key numbering on every platform. Letters and digits are
 // their upper-case ASCII codes ('W', '7').
 enum Key : int {
@@ -110,6 +112,7 @@ public:
 private:
     explicit Window(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+    WindowState* state_;  // the part of impl_ that every system keeps alike
 };
 
 }  // namespace Platform

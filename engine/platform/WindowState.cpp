@@ -2,6 +2,27 @@
 
 namespace Platform {
 
+bool CheckWindowSize(const WindowSettings& settings, std::string& error) {
+    if (settings.ClientWidth > 0 && settings.ClientHeight > 0) return true;
+    error = "Cannot open a window: its client size must be at least one pixel each way.";
+    return false;
+}
+
+// What every system's window answers alike, from the events it has recorded.
+
+bool Window::IsKeyDown(int key) const {
+    return state_->IsKeyDown(key);
+}
+
+MouseState Window::Mouse() const {
+    return state_->Mouse();
+}
+
+void Window::GetClientSize(int& width, int& height) const {
+    width = state_->Width();
+    height = state_->Height();
+}
+
 void WindowState::Resize(int width, int height) {
     width_ = width;
     height_ = height;

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <bitset>
+#include <string>
 
 #include "Window.h"
 
 namespace Platform {
+
+// False with the message for a client size that no window can have.
+bool CheckWindowSize(const WindowSettings& settings, std::string& error);
 
 class WindowState {
 public:

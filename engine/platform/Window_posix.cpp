@@ -302,13 +302,10 @@ bool CreateSdl(Window::Impl& w, const WindowSettings& settings, std::string& err
 
 }  // namespace
 
-Window::Window(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Window::Window(std::unique_ptr<Impl> impl) : impl_(std::move(impl)), state_(&impl_->State) {}
 
 std::unique_ptr<Window> Window::Create(const WindowSettings& settings, std::string& error) {
-    if (settings.ClientWidth <= 0 || settings.ClientHeight <= 0) {
-        error = "Cannot open a window: its client size must be at least one pixel each way.";
-        return nullptr;
-    }
+    if (!CheckWindowSize(settings, error)) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->Headless = settings.Headless;
     if (!settings.Headless) {
@@ -365,19 +362,6 @@ void Window::Pump(WindowEvents& events) {
     }
 #endif
     impl_->State.TakeEvents(events);
-}
-
-bool Window::IsKeyDown(int key) const {
-    return impl_->State.IsKeyDown(key);
-}
-
-MouseState Window::Mouse() const {
-    return impl_->State.Mouse();
-}
-
-void Window::GetClientSize(int& width, int& height) const {
-    width = impl_->State.Width();
-    height = impl_->State.Height();
 }
 
 bool Window::SetClientSize(int width, int height) {
