@@ -54,13 +54,18 @@ std::string ErrorMessage(uint32_t code);
 
 // The path as this system's file calls want it (backslashes become slashes on POSIX).
 std::string NativePath(const std::string& path);
-// fopen with the path converted; sets the last error on failure.
+// fopen with the path converted; sets the last error on failure. Only files open: folders,
+// pipes, sockets and devices are refused (5) at once, so a reader never blocks on one.
 FILE* OpenStream(const std::string& path, const char* mode);
 
 struct FindData {
     std::string Name;  // bare name, no folder
+    // What the entry leads to: for a link, its target (false when the target is missing).
     bool Folder = false;
     bool ReadOnly = false;
+    // A symbolic link, or on Windows a junction or other name-surrogate reparse point. A walk
+    // that entered a link to a folder could leave its tree or go round in circles.
+    bool Link = false;
     uint64_t Size = 0;
 };
 

@@ -228,21 +228,21 @@ FILE* OpenStream(const std::string& path, const char* mode) {
             return nullptr;
     }
     const std::string native = NativePath(path);
-    // Non-blocking, so that a named pipe is refused at once instead of waiting for a peer.
-    const int fd = open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    // Non-blocking, so that a named pipe is refused at once instead of waiting for a peer;
+    // never made the controlling terminal.
+    const int fd = open(native.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
         Fail(errno == ENXIO ? EACCES : errno, native);
         return nullptr;
     }
-    // Windows opens only files as streams: no folders, pipes or sockets.
+    // Only files: a terminal or a device such as /dev/zero in a tree being packed would
+    // block the reader or never end.
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) ||
-        S_ISSOCK(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         Fail(kErrorAccessDenied);
         return nullptr;
     }
-    if (!S_ISREG(st.st_mode)) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     FILE* stream = fdopen(fd, cmode);
     if (!stream) {
         const int error = errno;
@@ -260,19 +260,24 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
     const std::string pattern = cut == std::string::npos ? native : native.substr(cut + 1);
     if (pattern.empty()) return Fail(kErrorFileNotFound);
 
-    auto fill = [](const struct stat& st, const std::string& name) {
+    auto fill = [](const struct stat& st, const std::string& name, bool link) {
         FindData data;
         data.Name = name;
         data.Folder = S_ISDIR(st.st_mode);
         data.ReadOnly = (st.st_mode & 0222) == 0;
+        data.Link = link;
         data.Size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
         return data;
     };
 
     if (!Wildcard::HasWildcards(pattern)) {
+        // The entry itself first; only a link costs a second look, at its target. A link
+        // whose target is missing is not found, as before.
         struct stat st;
-        if (stat(native.c_str(), &st) != 0) return Fail(errno, native);
-        found.push_back(fill(st, pattern));
+        if (lstat(native.c_str(), &st) != 0) return Fail(errno, native);
+        const bool link = S_ISLNK(st.st_mode);
+        if (link && stat(native.c_str(), &st) != 0) return Fail(errno, native);
+        found.push_back(fill(st, pattern, link));
         return true;
     }
 
@@ -285,12 +290,17 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
     while (struct dirent* entry = readdir(dir)) {
         if (!Wildcard::Matches(pattern, entry->d_name)) continue;
         struct stat st;
-        if (fstatat(dirFd, entry->d_name, &st, 0) != 0) {
-            // A dangling link or a name that vanished meanwhile: report what readdir said.
-            std::memset(&st, 0, sizeof st);
-            st.st_mode = entry->d_type == DT_DIR ? S_IFDIR : S_IFREG;
+        bool link = entry->d_type == DT_LNK;
+        if (entry->d_type == DT_UNKNOWN &&
+            fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            link = S_ISLNK(st.st_mode);
         }
-        found.push_back(fill(st, entry->d_name));
+        if (fstatat(dirFd, entry->d_name, &st, 0) != 0) {
+            // A dangling link (a file that leads nowhere) or a name that vanished meanwhile.
+            std::memset(&st, 0, sizeof st);
+            st.st_mode = (!link && entry->d_type == DT_DIR ? S_IFDIR : S_IFREG) | 0666;
+        }
+        found.push_back(fill(st, entry->d_name, link));
     }
     closedir(dir);
     if (found.empty()) return Fail(kErrorFileNotFound);

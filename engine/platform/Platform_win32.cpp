@@ -26,6 +26,18 @@ bool Fail(uint32_t code) {
     return false;
 }
 
+bool IsDiskFile(FILE* stream) {
+    const intptr_t handle = _get_osfhandle(_fileno(stream));
+    return handle != -1 && GetFileType(reinterpret_cast<HANDLE>(handle)) == FILE_TYPE_DISK;
+}
+
+// Symbolic links and junctions are name surrogates; other reparse points (cloud placeholders,
+// deduplicated files) are the file itself.
+bool IsLink(const WIN32_FIND_DATAA& data) {
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           IsReparseTagNameSurrogate(data.dwReserved0);
+}
+
 }  // namespace
 
 uint32_t GetLastError() {
@@ -72,6 +84,12 @@ FILE* OpenStream(const std::string& path, const char* mode) {
     if (!exclusive) {
         FILE* stream = fopen(path.c_str(), plain.c_str());
         if (!stream && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_FILE_NOT_FOUND);
+        // Only files: a console, NUL or a pipe would block a reader or never end.
+        if (stream && !IsDiskFile(stream)) {
+            fclose(stream);
+            ::SetLastError(ERROR_ACCESS_DENIED);
+            return nullptr;
+        }
         return stream;
     }
     const bool update = plain.find('+') != std::string::npos;
@@ -101,6 +119,7 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
         entry.Name = data.cFileName;
         entry.Folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.ReadOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        entry.Link = IsLink(data);
         entry.Size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         found.push_back(entry);
     } while (FindNextFileA(search, &data));

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
 
 #include "platform/Platform.h"
 #include "platform/Wildcard.h"
@@ -65,6 +66,48 @@ TEST(PlatformFind, ListsMatchesOfAFolderAndExactEntries) {
     EXPECT_FALSE(Platform::EntryExists((dir / "sub") + "/"));
 }
 
+// A walk decides from these flags whether to enter an entry: a link must say so, and still
+// tell what it leads to.
+TEST(PlatformFind, MarksLinksAndWhatTheyLeadTo) {
+    TempDir dir;
+    WriteFile(dir.Path() / "t/file.txt", "12345");
+    fs::create_directory(dir.Path() / "t/sub");
+    fs::create_directory_symlink(".", dir.Path() / "t/loop");
+    fs::create_symlink("file.txt", dir.Path() / "t/file.lnk");
+    fs::create_symlink("missing", dir.Path() / "t/dangling");
+    fs::create_symlink("/dev/null", dir.Path() / "t/null");
+
+    struct Expected {
+        bool Folder;
+        bool Link;
+        uint64_t Size;
+    };
+    const std::map<std::string, Expected> expected{
+        {"file.txt", {false, false, 5}}, {"sub", {true, false, 0}},      {"loop", {true, true, 0}},
+        {"file.lnk", {false, true, 5}},  {"dangling", {false, true, 0}}, {"null", {false, true, 0}},
+    };
+    std::vector<Platform::FindData> found;
+    ASSERT_TRUE(Platform::FindEntries(dir / "t/*.*", found));
+    std::map<std::string, Expected> seen;
+    for (const auto& f : found) {
+        if (f.Name != "." && f.Name != "..") seen[f.Name] = {f.Folder, f.Link, f.Size};
+    }
+    ASSERT_EQ(seen.size(), expected.size());
+    for (const auto& [name, want] : expected) {
+        EXPECT_EQ(seen[name].Folder, want.Folder) << name;
+        EXPECT_EQ(seen[name].Link, want.Link) << name;
+        EXPECT_EQ(seen[name].Size, want.Size) << name;
+    }
+
+    // An exact path to a link describes the link too; one that leads nowhere is not found.
+    ASSERT_TRUE(Platform::FindEntries(dir / "t/loop", found));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found[0].Folder && found[0].Link);
+    ASSERT_TRUE(Platform::FindEntries(dir / "t/sub", found));
+    EXPECT_FALSE(found[0].Link);
+    EXPECT_FALSE(Platform::FindEntries(dir / "t/dangling", found));
+}
+
 TEST(PlatformFind, ReportsNoMatchAndMissingFolderWithWin32Codes) {
     TempDir dir;
     std::vector<Platform::FindData> found;
@@ -92,12 +135,15 @@ TEST(PlatformFiles, FolderOperationsSetWin32ErrorCodes) {
               Platform::ErrorMessage(Platform::kErrorFileNotFound));
 }
 
-TEST(PlatformFiles, StreamsOpenOnlyFilesAndNeverWaitOnAPipe) {
+TEST(PlatformFiles, StreamsOpenOnlyFilesAndNeverWaitOnAPipeOrDevice) {
     TempDir dir;
     ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
-    for (const char* mode : {"rb", "wb", "at"}) {
-        EXPECT_EQ(Platform::OpenStream(dir / "pipe", mode), nullptr) << mode;
-        EXPECT_EQ(Platform::GetLastError(), Platform::kErrorAccessDenied) << mode;
+    fs::create_symlink("/dev/zero", dir.Path() / "zero.lnk");
+    for (const std::string& path : {dir / "pipe", std::string("/dev/null"), dir / "zero.lnk"}) {
+        for (const char* mode : {"rb", "wb", "at"}) {
+            EXPECT_EQ(Platform::OpenStream(path, mode), nullptr) << path << " " << mode;
+            EXPECT_EQ(Platform::GetLastError(), Platform::kErrorAccessDenied) << path;
+        }
     }
     FILE* created = Platform::OpenStream(dir / "new.txt", "wt");
     ASSERT_NE(created, nullptr);
