@@ -50,11 +50,17 @@ bool GFile::DeleteFolderTree(std::string folder) {
 
     std::vector<std::string> subdirnames;
     std::vector<std::string> filenames;
+    std::vector<std::string> folderlinks;
     std::vector<Platform::FindData> found;
     if (Platform::FindEntries(folder + "/*.*", found)) {
         for (const Platform::FindData& entry : found) {
             if (!entry.Name.empty() && entry.Name[0] == '.') continue;
-            (entry.Folder ? subdirnames : filenames).push_back(folder + "/" + entry.Name);
+            const std::string path = folder + "/" + entry.Name;
+            if (entry.Folder && entry.Link) {
+                folderlinks.push_back(path);
+            } else {
+                (entry.Folder ? subdirnames : filenames).push_back(path);
+            }
         }
     }
 
@@ -66,17 +72,15 @@ bool GFile::DeleteFolderTree(std::string folder) {
             return false;
         }
     }
-    // A sub-folder that cannot be emptied keeps this folder too; removing it below then
-    // fails and reports.
+    // A link to a folder is not part of this tree: drop the link (a folder entry on Windows,
+    // a file here), never what it points to. One that stays keeps this folder, which then
+    // reports below.
+    for (const std::string& name : folderlinks) {
+        if (!Platform::RemoveFolder(name)) Platform::RemoveFile(name);
+    }
+    // A sub-folder that cannot be emptied keeps this folder too.
     for (const std::string& name : subdirnames) {
-        if (Platform::RemoveFolder(name)) continue;
-        // A link to a folder elsewhere is not part of this tree: drop the link, never
-        // what it points to.
-        if (Platform::GetLastError() == Platform::kErrorDirectory) {
-            Platform::RemoveFile(name);
-            continue;
-        }
-        DeleteFolderTree(name);
+        if (!Platform::RemoveFolder(name)) DeleteFolderTree(name);
     }
 
     if (!Platform::RemoveFolder(folder)) {

@@ -1,5 +1,7 @@
 #include "pak/GFileList.h"
 
+#include <algorithm>
+
 #include "misc/Random.h"
 #include "platform/Platform.h"
 
@@ -35,7 +37,9 @@ void GFileList::FileWalk(const std::string& searchPath, std::set<std::string>* e
 
     for (const Platform::FindData& entry : found) {
         if (IsDotName(entry.Name)) continue;
-        if (entry.Folder) {
+        if (entry.Folder && entry.Link) {
+            FolderLinks.push_back(folderpath + entry.Name);
+        } else if (entry.Folder) {
             // Depth first: the sub-folder's files take the place where the folder was met.
             const std::string sub = folderpath + entry.Name;
             if (entered) entered->insert(sub);
@@ -54,7 +58,8 @@ void GFileList::AddFolders(std::string searchPath) {
     std::vector<Platform::FindData> found;
     if (!Platform::FindEntries(searchPath, found)) return;
     for (const Platform::FindData& entry : found) {
-        if (entry.Folder && !IsDotName(entry.Name)) Files.push_back(Root + entry.Name);
+        if (!entry.Folder || IsDotName(entry.Name)) continue;
+        (entry.Link ? FolderLinks : Files).push_back(Root + entry.Name);
     }
 }
 
@@ -77,6 +82,13 @@ void GFileList::TreeWalk(const std::string& folder, const std::string& pattern,
 
     GFileList dirs;
     dirs.AddFolders(folder + "/*.*");
+    // The file walk above has already met the links among them when the pattern matched.
+    for (const std::string& link : dirs.FolderLinks) {
+        const std::string path = folder + "/" + link;
+        if (std::find(FolderLinks.begin(), FolderLinks.end(), path) == FolderLinks.end()) {
+            FolderLinks.push_back(path);
+        }
+    }
     for (const std::string& dirname : dirs.Files) {
         TreeWalk(folder + "/" + dirname, pattern, entered);
     }

@@ -1,7 +1,9 @@
 // A list of paths gathered by wildcard directory searches: every file below a folder, the
 // sub-folders of one folder, or the files matching a pattern anywhere in a folder tree.
 // Names beginning with "." are never listed or entered; levels below the first are joined
-// with "/", whatever separator the caller used.
+// with "/", whatever separator the caller used. A link to a folder is never entered: it
+// could lead out of the tree (a delete would reach files elsewhere) or back into it (a walk
+// without end). A link to a file is listed like the file.
 #pragma once
 
 #include <set>
@@ -12,6 +14,9 @@ class GFileList {
 public:
     // Appended to by every gathering call, in the order the file system gives the names.
     std::vector<std::string> Files;
+    // The links to folders that gathering calls met and did not enter or list, as paths
+    // formed like those in Files, so a caller can say what was left out.
+    std::vector<std::string> FolderLinks;
 
     // From now on, gathering calls record the root they searched (see GetRoot).
     void SetKeepRoot() { KeepRoot = true; }
@@ -26,8 +31,11 @@ public:
     void AddFolderTree(std::string folder, std::string pattern);
 
     unsigned Count() const { return static_cast<unsigned>(Files.size()); }
-    // Empties Files; Root and the root recording stay as they are.
-    void Clear() { Files.clear(); }
+    // Empties Files and FolderLinks; Root and the root recording stay as they are.
+    void Clear() {
+        Files.clear();
+        FolderLinks.clear();
+    }
     // One of the paths picked with the engine's portable generator, or "" when empty.
     std::string GetRandomFile() const;
 

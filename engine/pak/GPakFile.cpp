@@ -80,6 +80,8 @@ const char* GPakFile::ReasonText(GPakReason reason) {
             return "it cannot be opened";
         case GPakReason::NotARegularFile:
             return "it is not a regular file";
+        case GPakReason::LinkToFolder:
+            return "it is a link to a folder";
         case GPakReason::CannotRead:
             return "it cannot be read";
         case GPakReason::TooLarge:

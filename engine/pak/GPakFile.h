@@ -45,6 +45,7 @@ enum class GPakReason {
     SourcePathTooLong,
     CannotOpen,
     NotARegularFile,
+    LinkToFolder,
     CannotRead,
     TooLarge,
     ChangedWhileRead,

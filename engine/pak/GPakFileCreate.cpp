@@ -236,6 +236,9 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
     GFileList file_list;
     file_list.SetKeepRoot();
     file_list.AddFiles(searchPath);
+    for (const std::string& link : file_list.FolderLinks) {
+        LeaveOut(CreateResult, link, GPakReason::LinkToFolder);
+    }
 
     // Names below the folder start after its separator; a search path without one walks
     // the working folder, where the whole gathered path is the relative part.

@@ -135,6 +135,24 @@ TEST(GFile, DeleteFilesInFolder_DeletesFilesBelowAndKeepsFolders) {
     EXPECT_TRUE(fs::is_directory(dir.Path() / "t/sub"));
 }
 
+// Links are deleted as entries of this folder, never followed to what they point to.
+TEST(GFile, DeleteFilesInFolder_NeverReachesThroughALink) {
+    TempDir dir;
+    WriteFile(dir.Path() / "t/a.txt", "");
+    WriteFile(dir.Path() / "outside/sentinel.txt", "keep");
+    WriteFile(dir.Path() / "outside/target.txt", "keep");
+    fs::create_directories(dir.Path() / "t/sub");
+    fs::create_directory_symlink(dir.Path() / "outside", dir.Path() / "t/out");
+    fs::create_directory_symlink("..", dir.Path() / "t/sub/loop");
+    fs::create_symlink(dir.Path() / "outside/target.txt", dir.Path() / "t/file.lnk");
+    GFile::DeleteFilesInFolder(dir / "t/");
+    EXPECT_EQ(ReadFile(dir.Path() / "outside/sentinel.txt"), "keep");
+    EXPECT_EQ(ReadFile(dir.Path() / "outside/target.txt"), "keep");
+    EXPECT_FALSE(fs::exists(dir.Path() / "t/a.txt"));
+    EXPECT_FALSE(fs::is_symlink(dir.Path() / "t/file.lnk"));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "t/out"));
+}
+
 TEST(GFile, MakeUniqueName_SkipsTakenFilesButNotFolders) {
     TempDir dir;
     TestSupport::CwdGuard cwd(dir.Path());

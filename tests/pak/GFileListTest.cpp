@@ -110,6 +110,47 @@ TEST(GFileList, AddFolderTree_ListsEveryMatchingFileOnce) {
     }
 }
 
+// A link to "." once listed each file 41 times, two of them never ended, and a link out of
+// the tree took a walk (and a delete) elsewhere. Links to files are files.
+TEST(GFileList, NeverEntersALinkToAFolder) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/a.txt", "a");
+    WriteFile(dir.Path() / "data/sub/b.txt", "b");
+    WriteFile(dir.Path() / "outside/x.txt", "x");
+    fs::create_directory_symlink(".", dir.Path() / "data/loop");
+    fs::create_directory_symlink("..", dir.Path() / "data/sub/back");
+    fs::create_directory_symlink("../outside", dir.Path() / "data/out");
+    fs::create_symlink("../outside/x.txt", dir.Path() / "data/x.txt");
+    const std::string data = dir / "data";
+    const std::vector<std::string> links{data + "/loop", data + "/out", data + "/sub/back"};
+
+    struct Case {
+        const char* Pattern;
+        bool Tree;
+        std::vector<std::string> Files;
+    };
+    const std::vector<Case> cases{
+        {"*.*", false, {data + "/a.txt", data + "/sub/b.txt", data + "/x.txt"}},
+        {"*.*", true, {data + "/a.txt", data + "/sub/b.txt", data + "/x.txt"}},
+        {"a.*", true, {data + "/a.txt"}},
+    };
+    for (const Case& c : cases) {
+        GFileList list;
+        if (c.Tree) {
+            list.AddFolderTree(data, c.Pattern);
+        } else {
+            list.AddFiles(data + "/" + c.Pattern);
+        }
+        EXPECT_EQ(Sorted(list.Files), c.Files) << c.Pattern << c.Tree;
+        EXPECT_EQ(Sorted(list.FolderLinks), links) << c.Pattern << c.Tree;
+    }
+
+    GFileList folders;
+    folders.AddFolders(data + "/*.*");
+    EXPECT_EQ(folders.Files, std::vector<std::string>{"sub"});
+    EXPECT_EQ(Sorted(folders.FolderLinks), (std::vector<std::string>{"loop", "out"}));
+}
+
 TEST(GFileList, RootRecording) {
     TempDir dir;
     WriteFile(dir.Path() / "data/gfx/a.txt", "");
