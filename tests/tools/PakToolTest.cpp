@@ -93,6 +93,94 @@ TEST(PakTool, Create_FlatNamesWarnAboutDuplicatesAndSkipNothingSilently) {
     EXPECT_EQ(SortedLines(r.Out).size(), 2u) << "the archive itself is never packed\n" << r.Out;
 }
 
+// Walking a folder never follows a link to a folder (a loop once listed each file 41 times,
+// two never ended); a link to a file packs its bytes; a device is left out, not read.
+TEST(PakTool, Create_PacksLinkedFilesButNeitherFolderLinksNorDevices) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/a.txt", "alpha");
+    WriteFile(dir.Path() / "outside/x.bin", "linked bytes");
+    fs::create_directory_symlink(".", dir.Path() / "data/loop");
+    fs::create_directory_symlink(".", dir.Path() / "data/loop2");
+    fs::create_symlink(dir.Path() / "outside/x.bin", dir.Path() / "data/x.bin");
+    fs::create_symlink("/dev/null", dir.Path() / "data/null");
+
+    RunResult r = Pak({"create", "data", "game.pak", "--prefix", "p"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 1);
+    for (const char* phrase : {"left out [data/loop]: it is a link to a folder",
+                               "left out [data/loop2]: it is a link to a folder",
+                               "left out [data/null]: it is not a regular file"}) {
+        EXPECT_NE(r.Err.find(phrase), std::string::npos) << phrase << "\n" << r.Err;
+    }
+    ASSERT_EQ(Pak({"extract", "game.pak", "out"}, dir.Path()).ExitCode, 0);
+    EXPECT_EQ(TestSupport::ListTree(dir.Path() / "out"),
+              (std::vector<std::string>{"p/a.txt", "p/x.bin"}));
+    EXPECT_EQ(ReadFile(dir.Path() / "out/p/x.bin"), "linked bytes");
+}
+
+// A backslash separates folders in every path the engine is given, the folder argument too.
+TEST(PakTool, Create_TakesAFolderWrittenWithBackslashes) {
+    TempDir dir;
+    WriteFile(dir.Path() / "chain/a/x.txt", "x");
+    RunResult r = Pak({"create", "chain\\a", "out.pak", "--prefix", "p"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    r = Pak({"list", "out.pak"}, dir.Path());
+    EXPECT_EQ(r.Out, "p/x.txt\t1\t396\n");
+}
+
+// Names come from whoever made the archive: no byte of one may act on the terminal or
+// split the entry across lines or fields.
+TEST(PakTool, PrintsEveryNamePathAndMessageEscaped) {
+    TempDir dir;
+    struct Case {
+        std::string Name;
+        const char* Shown;
+    };
+    const std::vector<Case> cases{
+        {"\x1b]0;owned\x07.txt", "\\033]0;owned\\a.txt"},
+        {"\x1b[2J\x1b[H", "\\033[2J\\033[H"},
+        {"tab\there\nnext line.txt", "tab\\there\\nnext line.txt"},
+        {"\xc2\x9b"
+         "31mred",
+         "\\302\\23331mred"},                               // C1 control, as UTF-8
+        {"\xe2\x80\xaegnp.exe", "\\342\\200\\256gnp.exe"},  // right-to-left override
+        {"caf\xc3\xa9 \xe6\x97\xa5.txt", "caf\xc3\xa9 \xe6\x97\xa5.txt"},
+        {"latin\xe9.txt", "latin\\351.txt"},
+        {"docs\\readme.txt", "docs\\readme.txt"},
+    };
+    PakBuilder builder;
+    for (const Case& c : cases) builder.Add(c.Name, "d");
+    builder.Records[0].SourcePath = "src\x1b[2J/a.txt";
+    WriteFile(dir.Path() / "names.pak", builder.BytesWithDerivedOffsets());
+
+    RunResult r = Pak({"list", "--long", "names.pak"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    std::istringstream out(r.Out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), cases.size()) << r.Out;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(lines[i].substr(0, lines[i].find('\t')), cases[i].Shown) << i;
+    }
+    EXPECT_NE(lines[0].find("\tsrc\\033[2J/a.txt"), std::string::npos) << lines[0];
+
+    // Messages quote paths and names the same way, each on one line.
+    builder.Records[1].SizeOverride = 1000;
+    WriteFile(dir.Path() / "bad\nname.pak", builder.BytesWithDerivedOffsets());
+    r = Pak({"verify", "bad\nname.pak"}, dir.Path());
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Out.find("bad\\nname.pak: entry 1 [\\033[2J\\033[H]: "), std::string::npos)
+        << r.Out;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", "no\x1b[2Jsuch.pak"},
+          std::vector<std::string>{"create", "no\x1b[2Jsuch", "x.pak"},
+          std::vector<std::string>{"list", "a.pak", "extra\x1b[2J"}}) {
+        r = Pak(args, dir.Path());
+        EXPECT_EQ(r.ExitCode, 2);
+        EXPECT_EQ(r.Err.find('\x1b'), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find("\\033[2J"), std::string::npos) << r.Err;
+    }
+}
+
 TEST(PakTool, Extract_OnlyTheNamedEntriesIntoDest) {
     TempDir dir;
     MakeData(dir);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "Escape.h"
 #include "ProgressBar.h"
 #include "pak/GPakFile.h"
 #include "platform/Platform.h"
@@ -23,9 +24,10 @@ std::string SourceOf(const GPakEntry& entry) {
     return std::string(entry.SourcePath, strnlen(entry.SourcePath, sizeof entry.SourcePath));
 }
 
+// Messages carry names and paths from archives and folders: one message, one line.
 void Complain(const std::string& text) {
     ProgressBar::MakeRoomForMessage();
-    fprintf(stderr, "pak: %s\n", text.c_str());
+    fprintf(stderr, "pak: %s\n", Printable(text).c_str());
 }
 
 std::string SystemReason(uint32_t error) {
@@ -76,8 +78,8 @@ int List(const std::string& archive, bool longFormat) {
             status = kIncomplete;
             continue;
         }
-        printf("%s\t%u\t%d", NameOf(entry).c_str(), entry.Size, entry.Offset);
-        if (longFormat) printf("\t%s", SourceOf(entry).c_str());
+        printf("%s\t%u\t%d", Printable(NameOf(entry)).c_str(), entry.Size, entry.Offset);
+        if (longFormat) printf("\t%s", Printable(SourceOf(entry)).c_str());
         putchar('\n');
     }
     return status;
@@ -131,8 +133,10 @@ int Extract(const std::string& archive, const std::string& dest,
 
 int Create(const std::string& folder, const std::string& archive, bool prefixed,
            const std::string& prefix) {
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
+    // Through the platform layer, where a backslash separates folders as the engine's walk
+    // will read it.
+    Platform::FileAttributes attributes;
+    if (!Platform::GetAttributes(folder, attributes) || !attributes.Folder) {
         Complain(folder + ": no such folder");
         return kFailed;
     }
@@ -194,14 +198,15 @@ int Verify(const std::string& archive) {
         end += entry.Size;
         const GPakReason problem = pak.CheckEntry(i);
         if (problem != GPakReason::None) {
-            printf("%s: %s: %s\n", archive.c_str(), EntryLabel(i, entry).c_str(),
-                   GPakFile::ReasonText(problem));
+            const std::string line =
+                archive + ": " + EntryLabel(i, entry) + ": " + GPakFile::ReasonText(problem);
+            printf("%s\n", Printable(line).c_str());
             status = kIncomplete;
         }
     }
     // An empty file is a valid archive; otherwise the data must end where the file does.
     if (fileSize > 0 && end < fileSize) {
-        printf("%s: %lld bytes after the last entry's data\n", archive.c_str(),
+        printf("%s: %lld bytes after the last entry's data\n", Printable(archive).c_str(),
                static_cast<long long>(fileSize - end));
         status = kIncomplete;
     }

@@ -1,6 +1,9 @@
 // pak: lists, unpacks, builds and checks the engine's pak archives.
 #include <CLI/CLI.hpp>
+#include <iostream>
+#include <sstream>
 
+#include "Escape.h"
 #include "PakCommands.h"
 
 int main(int argc, char** argv) {
@@ -38,8 +41,15 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        // Help and version are successes; every usage error has the same status.
-        return app.exit(e) == 0 ? 0 : PakCommands::kFailed;
+        // Usage errors quote the arguments, which may hold anything: escape them line by
+        // line. Help and version are successes; every usage error has the same status.
+        std::ostringstream err;
+        const int status = app.exit(e, std::cout, err);
+        std::istringstream lines(err.str());
+        for (std::string line; std::getline(lines, line);) {
+            std::cerr << Printable(line) << '\n';
+        }
+        return status == 0 ? 0 : PakCommands::kFailed;
     }
 
     if (list->parsed()) return PakCommands::List(archive, longFormat);
