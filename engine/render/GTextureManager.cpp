@@ -168,7 +168,8 @@ void GTextureManager::AddTextureFolder(const std::string& folder) {
     std::vector<Platform::FindData> entries;
     if (!Platform::FindEntries(search, entries)) return;
     for (const Platform::FindData& entry : entries) {
-        if (!entry.Folder || entry.Name.empty() || entry.Name[0] == '.') continue;
+        // A link to a folder could lead out of the tree or round it for ever.
+        if (!entry.Folder || entry.Link || entry.Name.empty() || entry.Name[0] == '.') continue;
         char sub[512];
         const int m = snprintf(sub, sizeof sub, "%s\\%s", folder.c_str(), entry.Name.c_str());
         if (m < 0 || static_cast<size_t>(m) >= sizeof sub) {
