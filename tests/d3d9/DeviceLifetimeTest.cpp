@@ -215,6 +215,30 @@ TEST_F(DeviceFixture, InjectedFailureHitsTheNextCallOnly) {
     again->Release();
 }
 
+TEST_F(DeviceFixture, InjectedFailures_QualifiedBeforeBareAndClearedTogether) {
+    DWORD fvf = 0;
+    // Arming names that were never called before, then calling them, reaches the call site.
+    SoftD3D::FailNextCall("GetFVF", E_FAIL);
+    SoftD3D::FailNextCall("IDirect3DDevice9::GetFVF", D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetFVF(&fvf), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetFVF(&fvf), E_FAIL);
+    EXPECT_EQ(device->GetFVF(&fvf), D3D_OK);
+
+    SoftD3D::FailNextCall("GetFVF", E_FAIL);
+    SoftD3D::FailNextCall("NeverCalledByAnything", E_FAIL);
+    SoftD3D::ClearFailures();
+    EXPECT_EQ(device->GetFVF(&fvf), D3D_OK);
+
+    // Call sites and the by-name entry used by helpers share one set of counters.
+    SoftD3D::ResetCallCounts();
+    EXPECT_EQ(device->GetFVF(&fvf), D3D_OK);
+    EXPECT_EQ(SoftD3D::EnterCall("IDirect3DDevice9", "GetFVF"), S_OK);
+    EXPECT_EQ(SoftD3D::CallCount("GetFVF"), 2u);
+    EXPECT_EQ(SoftD3D::CallCount("IDirect3DDevice9::GetFVF"), 2u);
+    EXPECT_EQ(SoftD3D::CallCount("NeverCalledByAnything"), 0u);
+    EXPECT_EQ(SoftD3D::CallCount(nullptr), 0u);
+}
+
 TEST(DeviceHooks, CapsOverridesChangeCapsAndWhatCreationAccepts) {
     HWND window = SoftD3D::CreateHeadlessWindow(64, 64);
     SoftD3D::CapsOverrides caps;

@@ -1,5 +1,6 @@
 // Textures, surfaces and buffers of the software device: mip chains, texel storage per
 // format, and the lock rules callers depend on.
+#include <d3dx9.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -128,9 +129,14 @@ TEST_F(DeviceFixture, DynamicBufferLocks_NoOverwriteKeepsContentsDiscardGivesFre
     EXPECT_EQ(bytes[16], 0x22);
     EXPECT_EQ(bytes[31], 0x22);
     vb->Unlock();
-    // After a discard the old bytes are gone.
-    ASSERT_EQ(vb->Lock(0, 0, &data, D3DLOCK_DISCARD), D3D_OK);
+    // After a discard the old bytes are gone: those it hands out, and those behind them when a
+    // later lock hands them out.
+    ASSERT_EQ(vb->Lock(0, 16, &data, D3DLOCK_DISCARD), D3D_OK);
     EXPECT_NE(static_cast<const uint8_t*>(data)[0], 0x11);
+    vb->Unlock();
+    ASSERT_EQ(vb->Lock(16, 16, &data, D3DLOCK_NOOVERWRITE), D3D_OK);
+    EXPECT_NE(static_cast<const uint8_t*>(data)[0], 0x22);
+    EXPECT_NE(static_cast<const uint8_t*>(data)[15], 0x22);
     vb->Unlock();
 
     EXPECT_EQ(vb->Lock(60, 8, &data, 0), D3DERR_INVALIDCALL);

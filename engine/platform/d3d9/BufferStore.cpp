@@ -10,6 +10,7 @@ bool BufferStore::Allocate(UINT length, DWORD usage) {
         return false;
     }
     usage_ = usage;
+    staleFrom_ = length;
     return true;
 }
 
@@ -21,10 +22,17 @@ HRESULT BufferStore::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     if ((flags & dynamicOnly) == dynamicOnly) return D3DERR_INVALIDCALL;
     UINT length = Length();
     if (offset > length || (size != 0 && size > length - offset)) return D3DERR_INVALIDCALL;
+    // A discard gives up the old contents. They are scribbled over so that code which still
+    // reads them (or draws vertices it has not rewritten) fails visibly, as on hardware; only
+    // the bytes a lock hands out are scribbled, when it hands them out, so a discard costs what
+    // the caller writes and not the size of the buffer.
+    const UINT end = size == 0 ? length : offset + size;
     if ((flags & D3DLOCK_DISCARD) != 0) {
-        // The caller gives up the old contents; scribble them so code that still reads them
-        // (or draws vertices it has not rewritten) fails visibly here as it would on hardware.
-        std::memset(bytes_.data(), 0xCD, bytes_.size());
+        std::memset(bytes_.data(), 0xCD, end);
+        staleFrom_ = end;
+    } else if (end > staleFrom_) {
+        std::memset(bytes_.data() + staleFrom_, 0xCD, end - staleFrom_);
+        staleFrom_ = end;
     }
     locks_++;
     *data = bytes_.data() + offset;

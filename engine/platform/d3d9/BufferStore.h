@@ -24,4 +24,5 @@ private:
     std::vector<uint8_t> bytes_;
     DWORD usage_ = 0;
     UINT locks_ = 0;
+    UINT staleFrom_ = 0;  // bytes from here on were discarded and not handed out since
 };

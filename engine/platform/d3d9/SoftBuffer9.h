@@ -26,15 +26,15 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override {
-        if (HRESULT hooked = SoftD3D::EnterCall(Name(), "Lock"); hooked != S_OK) return hooked;
+        if (HRESULT hooked = SOFTD3D_ENTER(Name(), "Lock"); hooked != S_OK) return hooked;
         return store_.Lock(offset, size, data, flags);
     }
     HRESULT STDMETHODCALLTYPE Unlock() override {
-        if (HRESULT hooked = SoftD3D::EnterCall(Name(), "Unlock"); hooked != S_OK) return hooked;
+        if (HRESULT hooked = SOFTD3D_ENTER(Name(), "Unlock"); hooked != S_OK) return hooked;
         return store_.Unlock();
     }
     HRESULT STDMETHODCALLTYPE GetDesc(DescT* desc) override {
-        if (HRESULT hooked = SoftD3D::EnterCall(Name(), "GetDesc"); hooked != S_OK) return hooked;
+        if (HRESULT hooked = SOFTD3D_ENTER(Name(), "GetDesc"); hooked != S_OK) return hooked;
         if (desc == nullptr) return D3DERR_INVALIDCALL;
         *desc = desc_;
         return D3D_OK;

@@ -1,6 +1,8 @@
 // Headless windows and the test hooks of the software device.
 #include "SoftD3D.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,15 +34,42 @@ Window* Find(HWND window) {
     return it == Windows().end() ? nullptr : it->second.get();
 }
 
+// Counter ids by name. Names come from call sites and armed failures; a lookup for a name
+// nobody uses finds nothing and adds nothing.
 struct Hooks {
-    std::unordered_map<std::string, uint64_t> Counts;
-    std::unordered_map<std::string, HRESULT> Failures;
+    std::unordered_map<std::string, uint32_t> Ids;
+    bool Failing[SoftD3D::detail::kMaxNames] = {};
+    HRESULT Failure[SoftD3D::detail::kMaxNames] = {};
     SoftD3D::CapsOverrides Caps;
 };
 
 Hooks& GetHooks() {
     static Hooks hooks;
     return hooks;
+}
+
+// Id 0 is left unnamed: it takes the counts of names past the table's end.
+uint32_t Intern(const std::string& name) {
+    Hooks& hooks = GetHooks();
+    auto it = hooks.Ids.find(name);
+    if (it != hooks.Ids.end()) return it->second;
+    const uint32_t id = uint32_t(hooks.Ids.size()) + 1;
+    if (id >= SoftD3D::detail::kMaxNames) return 0;
+    hooks.Ids.emplace(name, id);
+    return id;
+}
+
+bool Lookup(const char* name, uint32_t& id) {
+    if (name == nullptr) return false;
+    const Hooks& hooks = GetHooks();
+    auto it = hooks.Ids.find(name);
+    if (it == hooks.Ids.end()) return false;
+    id = it->second;
+    return true;
+}
+
+std::string Qualify(const char* interfaceName, const char* method) {
+    return std::string(interfaceName) + "::" + method;
 }
 
 }  // namespace
@@ -110,40 +139,51 @@ bool SetPresenter(HWND window, Presenter presenter, void* context) {
     return true;
 }
 
-uint64_t CallCount(const char* name) {
-    if (name == nullptr) return 0;
-    auto it = GetHooks().Counts.find(name);
-    return it == GetHooks().Counts.end() ? 0 : it->second;
-}
+uint64_t detail::Counts[detail::kMaxNames];
+uint32_t detail::Armed = 0;
 
-void ResetCallCounts() {
-    GetHooks().Counts.clear();
-}
+CallSite::CallSite(const char* interfaceName, const char* method)
+    : Bare(Intern(method)), Qualified(Intern(Qualify(interfaceName, method))) {}
 
-void FailNextCall(const char* name, HRESULT result) {
-    if (name != nullptr) GetHooks().Failures[name] = result;
-}
-
-void ClearFailures() {
-    GetHooks().Failures.clear();
-}
-
-HRESULT EnterCall(const char* interfaceName, const char* method) {
+HRESULT detail::AnswerArmed(const CallSite& site) {
     Hooks& hooks = GetHooks();
-    std::string bare(method);
-    std::string qualified = std::string(interfaceName) + "::" + bare;
-    hooks.Counts[bare]++;
-    hooks.Counts[qualified]++;
-    if (hooks.Failures.empty()) return S_OK;
-    for (const std::string* key : {&qualified, &bare}) {
-        auto it = hooks.Failures.find(*key);
-        if (it != hooks.Failures.end()) {
-            HRESULT result = it->second;
-            hooks.Failures.erase(it);
-            return result;
+    for (uint32_t id : {site.Qualified, site.Bare}) {
+        if (id != 0 && hooks.Failing[id]) {
+            hooks.Failing[id] = false;
+            Armed--;
+            return hooks.Failure[id];
         }
     }
     return S_OK;
+}
+
+uint64_t CallCount(const char* name) {
+    uint32_t id = 0;
+    return Lookup(name, id) ? detail::Counts[id] : 0;
+}
+
+void ResetCallCounts() {
+    std::fill(std::begin(detail::Counts), std::end(detail::Counts), 0);
+}
+
+void FailNextCall(const char* name, HRESULT result) {
+    if (name == nullptr) return;
+    const uint32_t id = Intern(name);
+    if (id == 0) return;
+    Hooks& hooks = GetHooks();
+    if (!hooks.Failing[id]) detail::Armed++;
+    hooks.Failing[id] = true;
+    hooks.Failure[id] = result;
+}
+
+void ClearFailures() {
+    Hooks& hooks = GetHooks();
+    std::fill(std::begin(hooks.Failing), std::end(hooks.Failing), false);
+    detail::Armed = 0;
+}
+
+HRESULT EnterCall(const char* interfaceName, const char* method) {
+    return EnterCall(CallSite(interfaceName, method));
 }
 
 void SetCapsOverrides(const CapsOverrides& overrides) {
@@ -162,10 +202,9 @@ bool SetDeviceLost(IDirect3DDevice9* device, bool lost) {
 }
 
 void ResetHooks() {
-    Hooks& hooks = GetHooks();
-    hooks.Counts.clear();
-    hooks.Failures.clear();
-    hooks.Caps = CapsOverrides();
+    ResetCallCounts();
+    ClearFailures();
+    GetHooks().Caps = CapsOverrides();
 }
 
 }  // namespace SoftD3D

@@ -53,8 +53,41 @@ void FailNextCall(const char* name, HRESULT result);
 void ClearFailures();
 
 // Counts the call and answers an injected failure, or S_OK. The stand-in's own entry points
-// call it first thing; image helpers built on the device may do the same.
+// call it first thing; image helpers built on the device may do the same. This form looks the
+// names up on every call: hot entry points use SOFTD3D_ENTER below.
 HRESULT EnterCall(const char* interfaceName, const char* method);
+
+// One entry point's two counter ids, fixed when the call site first runs, so that a call
+// costs two increments and no lookup unless a failure is armed.
+struct CallSite {
+    CallSite(const char* interfaceName, const char* method);
+    uint32_t Bare;
+    uint32_t Qualified;
+};
+
+namespace detail {
+constexpr uint32_t kMaxNames = 2048;
+extern uint64_t Counts[kMaxNames];
+extern uint32_t Armed;  // failures waiting to be answered
+HRESULT AnswerArmed(const CallSite& site);
+}  // namespace detail
+
+inline HRESULT EnterCall(const CallSite& site) {
+    detail::Counts[site.Bare]++;
+    detail::Counts[site.Qualified]++;
+    return detail::Armed == 0 ? S_OK : detail::AnswerArmed(site);
+}
+
+}  // namespace SoftD3D
+
+// EnterCall for a call site whose interface and method names never change.
+#define SOFTD3D_ENTER(interfaceName, method)                                 \
+    ::SoftD3D::EnterCall([]() -> const ::SoftD3D::CallSite& {                \
+        static const ::SoftD3D::CallSite softD3DSite(interfaceName, method); \
+        return softD3DSite;                                                  \
+    }())
+
+namespace SoftD3D {
 
 // ---- Capabilities ----
 

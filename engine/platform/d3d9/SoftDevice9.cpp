@@ -13,10 +13,10 @@
 #include "SoftSwapChain9.h"
 #include "SoftTexture9.h"
 
-#define DEVICE_ENTER(method)                                             \
-    do {                                                                 \
-        HRESULT hooked = SoftD3D::EnterCall("IDirect3DDevice9", method); \
-        if (hooked != S_OK) return hooked;                               \
+#define DEVICE_ENTER(method)                                        \
+    do {                                                            \
+        HRESULT hooked = SOFTD3D_ENTER("IDirect3DDevice9", method); \
+        if (hooked != S_OK) return hooked;                          \
     } while (0)
 
 namespace {
@@ -155,7 +155,7 @@ HRESULT SoftDevice9::TestCooperativeLevel() {
 }
 
 UINT SoftDevice9::GetAvailableTextureMem() {
-    SoftD3D::EnterCall("IDirect3DDevice9", "GetAvailableTextureMem");
+    SOFTD3D_ENTER("IDirect3DDevice9", "GetAvailableTextureMem");
     return 512u * 1024u * 1024u;
 }
 
@@ -199,11 +199,11 @@ HRESULT SoftDevice9::SetCursorProperties(UINT, UINT, IDirect3DSurface9* cursorBi
 }
 
 void SoftDevice9::SetCursorPosition(int, int, DWORD) {
-    SoftD3D::EnterCall("IDirect3DDevice9", "SetCursorPosition");
+    SOFTD3D_ENTER("IDirect3DDevice9", "SetCursorPosition");
 }
 
 BOOL SoftDevice9::ShowCursor(BOOL) {
-    SoftD3D::EnterCall("IDirect3DDevice9", "ShowCursor");
+    SOFTD3D_ENTER("IDirect3DDevice9", "ShowCursor");
     return FALSE;
 }
 
@@ -238,7 +238,7 @@ HRESULT SoftDevice9::GetSwapChain(UINT index, IDirect3DSwapChain9** swapChain) {
 }
 
 UINT SoftDevice9::GetNumberOfSwapChains() {
-    SoftD3D::EnterCall("IDirect3DDevice9", "GetNumberOfSwapChains");
+    SOFTD3D_ENTER("IDirect3DDevice9", "GetNumberOfSwapChains");
     return 1;
 }
 
@@ -311,11 +311,11 @@ HRESULT SoftDevice9::SetDialogBoxMode(BOOL) {
 }
 
 void SoftDevice9::SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP*) {
-    SoftD3D::EnterCall("IDirect3DDevice9", "SetGammaRamp");
+    SOFTD3D_ENTER("IDirect3DDevice9", "SetGammaRamp");
 }
 
 void SoftDevice9::GetGammaRamp(UINT, D3DGAMMARAMP* ramp) {
-    SoftD3D::EnterCall("IDirect3DDevice9", "GetGammaRamp");
+    SOFTD3D_ENTER("IDirect3DDevice9", "GetGammaRamp");
     if (ramp == nullptr) return;
     for (int i = 0; i < 256; i++) {
         WORD value = static_cast<WORD>(i * 257);

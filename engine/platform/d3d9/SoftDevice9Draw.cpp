@@ -9,10 +9,10 @@
 #include "SoftSurface9.h"
 #include "SoftTexture9.h"
 
-#define DEVICE_ENTER(method)                                             \
-    do {                                                                 \
-        HRESULT hooked = SoftD3D::EnterCall("IDirect3DDevice9", method); \
-        if (hooked != S_OK) return hooked;                               \
+#define DEVICE_ENTER(method)                                        \
+    do {                                                            \
+        HRESULT hooked = SOFTD3D_ENTER("IDirect3DDevice9", method); \
+        if (hooked != S_OK) return hooked;                          \
     } while (0)
 
 namespace {

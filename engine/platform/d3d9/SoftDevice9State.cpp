@@ -7,10 +7,10 @@
 #include "SoftSurface9.h"
 #include "SoftTexture9.h"
 
-#define DEVICE_ENTER(method)                                             \
-    do {                                                                 \
-        HRESULT hooked = SoftD3D::EnterCall("IDirect3DDevice9", method); \
-        if (hooked != S_OK) return hooked;                               \
+#define DEVICE_ENTER(method)                                        \
+    do {                                                            \
+        HRESULT hooked = SOFTD3D_ENTER("IDirect3DDevice9", method); \
+        if (hooked != S_OK) return hooked;                          \
     } while (0)
 
 namespace {
@@ -421,7 +421,7 @@ HRESULT SoftDevice9::SetSoftwareVertexProcessing(BOOL software) {
 }
 
 BOOL SoftDevice9::GetSoftwareVertexProcessing() {
-    SoftD3D::EnterCall("IDirect3DDevice9", "GetSoftwareVertexProcessing");
+    SOFTD3D_ENTER("IDirect3DDevice9", "GetSoftwareVertexProcessing");
     return softwareProcessing_ ? TRUE : FALSE;
 }
 
@@ -431,6 +431,6 @@ HRESULT SoftDevice9::SetNPatchMode(float) {
 }
 
 float SoftDevice9::GetNPatchMode() {
-    SoftD3D::EnterCall("IDirect3DDevice9", "GetNPatchMode");
+    SOFTD3D_ENTER("IDirect3DDevice9", "GetNPatchMode");
     return 0.0f;
 }

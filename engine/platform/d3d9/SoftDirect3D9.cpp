@@ -7,10 +7,10 @@
 #include "SoftD3D.h"
 #include "SoftDevice9.h"
 
-#define D3D9_ENTER(method)                                         \
-    do {                                                           \
-        HRESULT hooked = SoftD3D::EnterCall("IDirect3D9", method); \
-        if (hooked != S_OK) return hooked;                         \
+#define D3D9_ENTER(method)                                    \
+    do {                                                      \
+        HRESULT hooked = SOFTD3D_ENTER("IDirect3D9", method); \
+        if (hooked != S_OK) return hooked;                    \
     } while (0)
 
 namespace {
@@ -34,7 +34,7 @@ bool IsDeviceType(D3DDEVTYPE type) {
 }  // namespace
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT sdkVersion) {
-    if (SoftD3D::EnterCall("", "Direct3DCreate9") != S_OK) return nullptr;
+    if (SOFTD3D_ENTER("", "Direct3DCreate9") != S_OK) return nullptr;
     if (sdkVersion != D3D_SDK_VERSION) return nullptr;
     return new (std::nothrow) SoftDirect3D9();
 }
@@ -171,7 +171,7 @@ HRESULT SoftDirect3D9::RegisterSoftwareDevice(void* /*initializeFunction*/) {
 }
 
 UINT SoftDirect3D9::GetAdapterCount() {
-    SoftD3D::EnterCall("IDirect3D9", "GetAdapterCount");
+    SOFTD3D_ENTER("IDirect3D9", "GetAdapterCount");
     return 1;
 }
 
@@ -190,7 +190,7 @@ HRESULT SoftDirect3D9::GetAdapterIdentifier(UINT adapter, DWORD /*flags*/,
 }
 
 UINT SoftDirect3D9::GetAdapterModeCount(UINT adapter, D3DFORMAT format) {
-    SoftD3D::EnterCall("IDirect3D9", "GetAdapterModeCount");
+    SOFTD3D_ENTER("IDirect3D9", "GetAdapterModeCount");
     if (adapter != D3DADAPTER_DEFAULT || format != D3DFMT_X8R8G8B8) return 0;
     return kModeCount;
 }
@@ -288,7 +288,7 @@ HRESULT SoftDirect3D9::GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAP
 }
 
 HMONITOR SoftDirect3D9::GetAdapterMonitor(UINT adapter) {
-    SoftD3D::EnterCall("IDirect3D9", "GetAdapterMonitor");
+    SOFTD3D_ENTER("IDirect3D9", "GetAdapterMonitor");
     // A fixed token: there is one adapter and it has one (imaginary) monitor.
     return adapter == D3DADAPTER_DEFAULT ? reinterpret_cast<HMONITOR>(this) : nullptr;
 }

@@ -5,10 +5,10 @@
 #include "PixelFormats.h"
 #include "SoftD3D.h"
 
-#define SURFACE_ENTER(method)                                             \
-    do {                                                                  \
-        HRESULT hooked = SoftD3D::EnterCall("IDirect3DSurface9", method); \
-        if (hooked != S_OK) return hooked;                                \
+#define SURFACE_ENTER(method)                                        \
+    do {                                                             \
+        HRESULT hooked = SOFTD3D_ENTER("IDirect3DSurface9", method); \
+        if (hooked != S_OK) return hooked;                           \
     } while (0)
 
 SoftSurface9::SoftSurface9(IDirect3DDevice9* device, DeviceChild* container)

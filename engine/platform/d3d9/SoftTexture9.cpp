@@ -5,10 +5,10 @@
 #include "SoftD3D.h"
 #include "SoftSurface9.h"
 
-#define TEXTURE_ENTER(method)                                             \
-    do {                                                                  \
-        HRESULT hooked = SoftD3D::EnterCall("IDirect3DTexture9", method); \
-        if (hooked != S_OK) return hooked;                                \
+#define TEXTURE_ENTER(method)                                        \
+    do {                                                             \
+        HRESULT hooked = SOFTD3D_ENTER("IDirect3DTexture9", method); \
+        if (hooked != S_OK) return hooked;                           \
     } while (0)
 
 SoftTexture9::SoftTexture9(IDirect3DDevice9* device)
