@@ -9,6 +9,11 @@
 
 using DeviceTest::DeviceFixture;
 
+// The image helpers' special format lies outside the listed formats; as a constant it only
+// compiles where every 32-bit value is a value of the format type.
+constexpr D3DFORMAT kFromFile = D3DFMT_FROM_FILE;
+static_assert(static_cast<uint32_t>(kFromFile) == 0xFFFFFFFDu, "formats are 32-bit values");
+
 TEST_F(DeviceFixture, TextureLevelsHalveDownToOneByOne) {
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(

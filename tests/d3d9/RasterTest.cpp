@@ -301,6 +301,25 @@ TEST(RasterClipping, HugeAndNonFiniteCoordinatesAreSafe) {
             ASSERT_EQ(target.Get(x, y), y == 2 ? 0x02020202u : 0x01010101u) << x << "," << y;
 }
 
+// A triangle reaching past about 2^40 pixels cannot be clipped exactly in double precision, so
+// it is dropped whole rather than drawn as some arbitrary part of the target.
+class FarTriangles : public ::testing::TestWithParam<float> {};
+
+TEST_P(FarTriangles, CoverTheTargetOnceOrNotAtAll) {
+    const float reach = GetParam();
+    Image target(8, 8);
+    State st = CountingState(target);
+    const Vertex far[3] = {Vert(-reach, -reach, 0x01010101), Vert(3 * reach, -reach, 0x01010101),
+                           Vert(-reach, 3 * reach, 0x01010101)};
+    ASSERT_TRUE(Draw(target.Surf(), st, SoftRaster::kTriangleList, far, nullptr, false, 1));
+    const uint32_t want = reach < 1.0e12f ? 0x01010101u : 0u;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(target.Get(x, y), want) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(Reach, FarTriangles,
+                         ::testing::Values(1.0e5f, 1.0e9f, 1.0e11f, 1.0e13f, 1.0e21f, 1.0e30f));
+
 TEST(RasterDraw, CountedDrawRefusesIndicesPastTheVertices) {
     Image target(4, 4);
     State st = StateFor(target);

@@ -120,12 +120,20 @@ void Rasterizer::CoverClipped(const AttrVertex v[3], const Prim& p) {
         CoverTriangle(first, Snap(poly[i].X, poly[i].Y), Snap(poly[i + 1].X, poly[i + 1].Y), p);
 }
 
+// Beyond this many pixels the guard-band clip's double arithmetic loses the target's own
+// pixels, so such triangles are dropped like those with non-finite corners.
+constexpr double kFarthest = 1099511627776.0;  // 2^40
+
+bool Reachable(const Vertex& v) {
+    return std::fabs(v.X) <= kFarthest && std::fabs(v.Y) <= kFarthest;  // false for NaN
+}
+
 bool InGuard(const Vertex& v) {
     return std::fabs(v.X) <= kGuard && std::fabs(v.Y) <= kGuard;
 }
 
 void Rasterizer::Triangle(const Vertex& a, const Vertex& b, const Vertex& c) {
-    if (!Finite(a) || !Finite(b) || !Finite(c)) return;
+    if (!Reachable(a) || !Reachable(b) || !Reachable(c)) return;
     const bool guarded = InGuard(a) && InGuard(b) && InGuard(c);
     if (guarded) {
         const int64_t area = Area2(Snap(a.X, a.Y), Snap(b.X, b.Y), Snap(c.X, c.Y));

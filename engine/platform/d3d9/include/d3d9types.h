@@ -167,7 +167,9 @@ typedef struct _D3DCLIPSTATUS9 {
 
 // ---- Enumerations ----
 
-typedef enum _D3DFORMAT {
+// A fixed 32-bit type: formats are four-character codes and the image helpers' special values
+// (D3DFMT_FROM_FILE) lie outside the listed ones, so every 32-bit value must be representable.
+typedef enum _D3DFORMAT : DWORD {
     D3DFMT_UNKNOWN = 0,
     D3DFMT_R8G8B8 = 20,
     D3DFMT_A8R8G8B8 = 21,
