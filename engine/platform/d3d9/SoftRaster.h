@@ -98,4 +98,13 @@ uint32_t VerticesNeeded(Primitive kind, uint32_t primitiveCount);
 // Fills the part of rect inside the target with an ARGB colour converted to the target format.
 void Fill(const Surface& target, const Rect& rect, uint32_t argb);
 
+// The instruction sets the pixel loops may use, narrowest first. Every path gives the same
+// pixels; wider ones are faster.
+enum class VectorPath { kScalar, kSse2, kAvx2, kAvx512 };
+// The widest path this build and this processor can run.
+VectorPath WidestVectorPath();
+// Keeps later draws to paths no wider than widest (the widest available when it is wider),
+// so tests and measurements can compare the paths on one machine.
+void LimitVectorPath(VectorPath widest);
+
 }  // namespace SoftRaster

@@ -1,7 +1,7 @@
 // The texture stage: colour and alpha operations on the texel and the diffuse colour.
 #include "platform/d3d9/SoftRasterPipeline.h"
 
-#if defined(__SSE2__)
+#if SOFTRASTER_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -110,22 +110,24 @@ CombineKind PickCombine(const State& st) {
 void ModulateSpan(const uint32_t* tex, const uint32_t* dif, uint32_t constant, int n,
                   uint32_t* out) {
     int i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(128);
-    const __m128i kc = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
-    for (; i + 4 <= n; i += 4) {
-        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tex + i));
-        __m128i dl = kc, dh = kc;
-        if (dif) {
-            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dif + i));
-            dl = _mm_unpacklo_epi8(d, zero);
-            dh = _mm_unpackhi_epi8(d, zero);
+#if SOFTRASTER_SSE2
+    if (CurrentVectorPath() != VectorPath::kScalar) {
+        const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(128);
+        const __m128i kc = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
+        for (; i + 4 <= n; i += 4) {
+            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tex + i));
+            __m128i dl = kc, dh = kc;
+            if (dif) {
+                const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dif + i));
+                dl = _mm_unpacklo_epi8(d, zero);
+                dh = _mm_unpackhi_epi8(d, zero);
+            }
+            __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, zero), dl), bias);
+            __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(t, zero), dh), bias);
+            lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
+            hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
         }
-        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, zero), dl), bias);
-        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(t, zero), dh), bias);
-        lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
-        hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
 #endif
     for (; i < n; ++i) out[i] = Modulate(tex[i], dif ? dif[i] : constant);

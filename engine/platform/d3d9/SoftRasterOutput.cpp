@@ -2,7 +2,9 @@
 // for 32-bit targets.
 #include "platform/d3d9/SoftRasterPipeline.h"
 
-#if defined(__SSE2__)
+#if SOFTRASTER_X86_PATHS
+#include <immintrin.h>
+#elif SOFTRASTER_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -91,6 +93,146 @@ void OutputGeneric(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
     PixelFormats::WriteRow(o.Format, dst, r, n);
 }
 
+#if SOFTRASTER_SSE2
+namespace sse2 {
+struct V {
+    using T = __m128i;
+    static constexpr int kPixels = 4;
+    static T Zero() { return _mm_setzero_si128(); }
+    static T Set16(short v) { return _mm_set1_epi16(v); }
+    static T Set32(int v) { return _mm_set1_epi32(v); }
+    // Four 16-bit values, once per pixel.
+    static T Lanes(const uint16_t* v) {
+        return _mm_set_epi16(short(v[3]), short(v[2]), short(v[1]), short(v[0]), short(v[3]),
+                             short(v[2]), short(v[1]), short(v[0]));
+    }
+    static T Load(const void* p) { return _mm_loadu_si128(static_cast<const T*>(p)); }
+    static void Store(void* p, T v) { _mm_storeu_si128(static_cast<T*>(p), v); }
+    static T Unpacklo8(T a, T b) { return _mm_unpacklo_epi8(a, b); }
+    static T Unpackhi8(T a, T b) { return _mm_unpackhi_epi8(a, b); }
+    static T Packus16(T a, T b) { return _mm_packus_epi16(a, b); }
+    static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Mullo16(T a, T b) { return _mm_mullo_epi16(a, b); }
+    static T Srli16By8(T a) { return _mm_srli_epi16(a, 8); }
+    static T Srli32By24(T a) { return _mm_srli_epi32(a, 24); }
+    static T AlphaWords(T a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF); }
+    static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
+    static T AndNot(T a, T b) { return _mm_andnot_si128(a, b); }
+    static T AddsU8(T a, T b) { return _mm_adds_epu8(a, b); }
+    static T CmpLt32(T a, T b) { return _mm_cmplt_epi32(a, b); }
+    static T CmpEq32(T a, T b) { return _mm_cmpeq_epi32(a, b); }
+    static T CmpGt32(T a, T b) { return _mm_cmpgt_epi32(a, b); }
+};
+#include "SoftRasterBlendLanes.inc"
+}  // namespace sse2
+#endif
+
+#if SOFTRASTER_X86_PATHS
+// The wider paths are compiled for their instruction sets here and run only where the
+// processor has them. Their unpack and pack steps work within 128-bit lanes, so the pixel
+// order comes out as it went in.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace avx2 {
+struct V {
+    using T = __m256i;
+    static constexpr int kPixels = 8;
+    static T Zero() { return _mm256_setzero_si256(); }
+    static T Set16(short v) { return _mm256_set1_epi16(v); }
+    static T Set32(int v) { return _mm256_set1_epi32(v); }
+    static T Lanes(const uint16_t* v) {
+        const uint64_t four =
+            uint64_t(v[0]) | uint64_t(v[1]) << 16 | uint64_t(v[2]) << 32 | uint64_t(v[3]) << 48;
+        return _mm256_set1_epi64x(int64_t(four));
+    }
+    static T Load(const void* p) { return _mm256_loadu_si256(static_cast<const T*>(p)); }
+    static void Store(void* p, T v) { _mm256_storeu_si256(static_cast<T*>(p), v); }
+    static T Unpacklo8(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
+    static T Unpackhi8(T a, T b) { return _mm256_unpackhi_epi8(a, b); }
+    static T Packus16(T a, T b) { return _mm256_packus_epi16(a, b); }
+    static T Add16(T a, T b) { return _mm256_add_epi16(a, b); }
+    static T Sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
+    static T Mullo16(T a, T b) { return _mm256_mullo_epi16(a, b); }
+    static T Srli16By8(T a) { return _mm256_srli_epi16(a, 8); }
+    static T Srli32By24(T a) { return _mm256_srli_epi32(a, 24); }
+    static T AlphaWords(T a) {
+        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF);
+    }
+    static T And(T a, T b) { return _mm256_and_si256(a, b); }
+    static T Or(T a, T b) { return _mm256_or_si256(a, b); }
+    static T Xor(T a, T b) { return _mm256_xor_si256(a, b); }
+    static T AndNot(T a, T b) { return _mm256_andnot_si256(a, b); }
+    static T AddsU8(T a, T b) { return _mm256_adds_epu8(a, b); }
+    static T CmpLt32(T a, T b) { return _mm256_cmpgt_epi32(b, a); }
+    static T CmpEq32(T a, T b) { return _mm256_cmpeq_epi32(a, b); }
+    static T CmpGt32(T a, T b) { return _mm256_cmpgt_epi32(a, b); }
+};
+#include "SoftRasterBlendLanes.inc"
+}  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512dq"))), \
+                             apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512dq")
+// The compiler's own AVX-512 header starts some results from a deliberately undefined value,
+// which its flow analysis then reports as used uninitialised.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+namespace avx512 {
+struct V {
+    using T = __m512i;
+    static constexpr int kPixels = 16;
+    static T Zero() { return _mm512_setzero_si512(); }
+    static T Set16(short v) { return _mm512_set1_epi16(v); }
+    static T Set32(int v) { return _mm512_set1_epi32(v); }
+    static T Lanes(const uint16_t* v) {
+        const uint64_t four =
+            uint64_t(v[0]) | uint64_t(v[1]) << 16 | uint64_t(v[2]) << 32 | uint64_t(v[3]) << 48;
+        return _mm512_set1_epi64(int64_t(four));
+    }
+    static T Load(const void* p) { return _mm512_loadu_si512(p); }
+    static void Store(void* p, T v) { _mm512_storeu_si512(p, v); }
+    static T Unpacklo8(T a, T b) { return _mm512_unpacklo_epi8(a, b); }
+    static T Unpackhi8(T a, T b) { return _mm512_unpackhi_epi8(a, b); }
+    static T Packus16(T a, T b) { return _mm512_packus_epi16(a, b); }
+    static T Add16(T a, T b) { return _mm512_add_epi16(a, b); }
+    static T Sub16(T a, T b) { return _mm512_sub_epi16(a, b); }
+    static T Mullo16(T a, T b) { return _mm512_mullo_epi16(a, b); }
+    static T Srli16By8(T a) { return _mm512_srli_epi16(a, 8); }
+    static T Srli32By24(T a) { return _mm512_srli_epi32(a, 24); }
+    static T AlphaWords(T a) {
+        return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0xFF), 0xFF);
+    }
+    static T And(T a, T b) { return _mm512_and_si512(a, b); }
+    static T Or(T a, T b) { return _mm512_or_si512(a, b); }
+    static T Xor(T a, T b) { return _mm512_xor_si512(a, b); }
+    static T AndNot(T a, T b) { return _mm512_andnot_si512(a, b); }
+    static T AddsU8(T a, T b) { return _mm512_adds_epu8(a, b); }
+    static T CmpLt32(T a, T b) { return _mm512_movm_epi32(_mm512_cmplt_epi32_mask(a, b)); }
+    static T CmpEq32(T a, T b) { return _mm512_movm_epi32(_mm512_cmpeq_epi32_mask(a, b)); }
+    static T CmpGt32(T a, T b) { return _mm512_movm_epi32(_mm512_cmpgt_epi32_mask(a, b)); }
+};
+#include "SoftRasterBlendLanes.inc"
+}  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+#endif
+#endif  // SOFTRASTER_X86_PATHS
+
 inline uint32_t Fast8888Pixel(const Output& o, uint32_t s, uint32_t d) {
     const uint32_t sa = Alpha(s);
     uint32_t r = 0;
@@ -106,73 +248,24 @@ inline uint32_t Fast8888Pixel(const Output& o, uint32_t s, uint32_t d) {
 
 // 32-bit targets with the blend modes whose exact result fits 16-bit lanes. kSrcOver is the
 // renderer's usual mode (colour by source alpha and its inverse), whose factors cost less to
-// form; kModulate multiplies the texels by a constant diffuse colour on the way in.
-template <bool kAlphaTest, bool kXrgb, bool kSrcOver, bool kModulate>
+// form; kModulate multiplies the texels by a constant diffuse colour on the way in. kPath is
+// the widest vector path used: whole vectors of each width down to SSE2, then single pixels.
+template <int kPath, bool kAlphaTest, bool kXrgb, bool kSrcOver, bool kModulate>
 void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n, uint32_t color) {
-    const uint32_t force = kXrgb ? 0xFF000000u : 0;
-    const bool masked = o.WriteMask != 0xFFFFFFFFu;
     int i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(128);
-    auto lanes = [](const uint16_t* v) {
-        return _mm_set_epi16(short(v[3]), short(v[2]), short(v[1]), short(v[0]), short(v[3]),
-                             short(v[2]), short(v[1]), short(v[0]));
-    };
-    const __m128i sk = lanes(o.SrcK), sp = lanes(o.SrcPos), sn = lanes(o.SrcNeg);
-    const __m128i dk = lanes(o.DstK), dp = lanes(o.DstPos), dn = lanes(o.DstNeg);
-    const __m128i overMask = lanes(o.SrcOverDestMask);
-    const __m128i k255 = _mm_set1_epi16(255);
-    const __m128i color16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(color)), zero);
-    const __m128i addMask = _mm_set1_epi32(int(o.DestAddMask));
-    const __m128i writeMask = _mm_set1_epi32(int(o.WriteMask));
-    const __m128i forceBits = _mm_set1_epi32(int(force));
-    const __m128i ref = _mm_set1_epi32(int(o.Ref));
-    const __m128i lessSel = _mm_set1_epi32(o.Less ? -1 : 0);
-    const __m128i equalSel = _mm_set1_epi32(o.Equal ? -1 : 0);
-    const __m128i greaterSel = _mm_set1_epi32(o.Greater ? -1 : 0);
-    auto div255 = [&](__m128i t) {
-        t = _mm_add_epi16(t, bias);
-        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-    };
-    auto half = [&](__m128i s16, __m128i d16) {
-        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-        __m128i fs, fd;
-        if (kSrcOver) {
-            fs = a;
-            fd = _mm_and_si128(_mm_xor_si128(a, k255), overMask);
-        } else {
-            fs = _mm_sub_epi16(_mm_add_epi16(sk, _mm_and_si128(sp, a)), _mm_and_si128(sn, a));
-            fd = _mm_sub_epi16(_mm_add_epi16(dk, _mm_and_si128(dp, a)), _mm_and_si128(dn, a));
-        }
-        return div255(_mm_add_epi16(_mm_mullo_epi16(s16, fs), _mm_mullo_epi16(d16, fd)));
-    };
-    for (; i + 4 <= n; i += 4) {
-        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * i));
-        __m128i slo = _mm_unpacklo_epi8(s, zero), shi = _mm_unpackhi_epi8(s, zero);
-        if (kModulate) {
-            slo = div255(_mm_mullo_epi16(slo, color16));
-            shi = div255(_mm_mullo_epi16(shi, color16));
-            if (kAlphaTest) s = _mm_packus_epi16(slo, shi);
-        }
-        const __m128i lo = half(slo, _mm_unpacklo_epi8(d, zero));
-        const __m128i hi = half(shi, _mm_unpackhi_epi8(d, zero));
-        __m128i r = _mm_adds_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(d, addMask));
-        if (kAlphaTest || masked) {
-            __m128i keep = writeMask;
-            if (kAlphaTest) {
-                const __m128i a = _mm_srli_epi32(s, 24);
-                const __m128i pass =
-                    _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmplt_epi32(a, ref), lessSel),
-                                              _mm_and_si128(_mm_cmpeq_epi32(a, ref), equalSel)),
-                                 _mm_and_si128(_mm_cmpgt_epi32(a, ref), greaterSel));
-                keep = _mm_and_si128(keep, pass);
-            }
-            r = _mm_or_si128(_mm_and_si128(r, keep), _mm_andnot_si128(keep, d));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i), _mm_or_si128(r, forceBits));
-    }
+#if SOFTRASTER_X86_PATHS
+    if (kPath >= int(VectorPath::kAvx512))
+        i += avx512::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst, src, n, color);
+    if (kPath >= int(VectorPath::kAvx2) && n - i >= 8)
+        i += avx2::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst + 4 * i, src + i,
+                                                                      n - i, color);
 #endif
+#if SOFTRASTER_SSE2
+    if (kPath >= int(VectorPath::kSse2) && n - i >= 4)
+        i += sse2::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst + 4 * i, src + i,
+                                                                      n - i, color);
+#endif
+    const uint32_t force = kXrgb ? 0xFF000000u : 0;
     for (; i < n; ++i) {
         uint8_t* p = dst + 4 * i;
         const uint32_t d = PixelFormats::Codec::Load32(p);
@@ -183,15 +276,33 @@ void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n, uint3
     }
 }
 
-template <bool kAlphaTest, bool kXrgb, bool kSrcOver>
+template <int kPath, bool kAlphaTest, bool kXrgb, bool kSrcOver>
 void Output8888Plain(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
-    Output8888<kAlphaTest, kXrgb, kSrcOver, false>(o, dst, src, n, 0);
+    Output8888<kPath, kAlphaTest, kXrgb, kSrcOver, false>(o, dst, src, n, 0);
+}
+
+template <int kPath, bool kAlphaTest, bool kXrgb, bool kSrcOver>
+void PickOutput8888(Output& o) {
+    o.Fn = &Output8888Plain<kPath, kAlphaTest, kXrgb, kSrcOver>;
+    o.FnModulate = &Output8888<kPath, kAlphaTest, kXrgb, kSrcOver, true>;
 }
 
 template <bool kAlphaTest, bool kXrgb, bool kSrcOver>
 void PickOutput8888(Output& o) {
-    o.Fn = &Output8888Plain<kAlphaTest, kXrgb, kSrcOver>;
-    o.FnModulate = &Output8888<kAlphaTest, kXrgb, kSrcOver, true>;
+    switch (CurrentVectorPath()) {
+        case VectorPath::kAvx512:
+            PickOutput8888<int(VectorPath::kAvx512), kAlphaTest, kXrgb, kSrcOver>(o);
+            break;
+        case VectorPath::kAvx2:
+            PickOutput8888<int(VectorPath::kAvx2), kAlphaTest, kXrgb, kSrcOver>(o);
+            break;
+        case VectorPath::kSse2:
+            PickOutput8888<int(VectorPath::kSse2), kAlphaTest, kXrgb, kSrcOver>(o);
+            break;
+        default:
+            PickOutput8888<int(VectorPath::kScalar), kAlphaTest, kXrgb, kSrcOver>(o);
+            break;
+    }
 }
 
 // Factors the 32-bit path computes exactly: constants and the source alpha, with sums that
@@ -235,7 +346,8 @@ bool SetupFastLanes(Output& o) {
         if (!FastFactor(src, o.SrcK[c], o.SrcPos[c], o.SrcNeg[c]) ||
             !FastFactor(dst, o.DstK[c], o.DstPos[c], o.DstNeg[c]))
             return false;
-        for (uint32_t a = 0; a < 256; ++a) {
+        // Both factors are linear in the source alpha, so their sum peaks at an end.
+        for (uint32_t a : {0u, 255u}) {
             const uint32_t fs = o.SrcK[c] + (o.SrcPos[c] & a) - (o.SrcNeg[c] & a);
             const uint32_t fd = o.DstK[c] + (o.DstPos[c] & a) - (o.DstNeg[c] & a);
             if (fs + fd > 255) return false;
@@ -261,6 +373,30 @@ void NormaliseFactors(uint32_t& src, uint32_t& dst) {
 }
 
 }  // namespace
+
+namespace {
+
+VectorPath Detect() {
+#if SOFTRASTER_X86_PATHS
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq"))
+        return VectorPath::kAvx512;
+    if (__builtin_cpu_supports("avx2")) return VectorPath::kAvx2;
+#endif
+    return SOFTRASTER_SSE2 ? VectorPath::kSse2 : VectorPath::kScalar;
+}
+
+VectorPath& Limit() {
+    static VectorPath limit = WidestVectorPath();
+    return limit;
+}
+
+}  // namespace
+
+VectorPath CurrentVectorPath() {
+    return Limit();
+}
 
 void SetupOutput(Output& o, const Surface& target, const State& st) {
     o.Format = target.Format;
@@ -352,4 +488,17 @@ void SetupOutput(Output& o, const Surface& target, const State& st) {
 }
 
 }  // namespace detail
+}  // namespace SoftRaster
+
+namespace SoftRaster {
+
+VectorPath WidestVectorPath() {
+    static const VectorPath widest = detail::Detect();
+    return widest;
+}
+
+void LimitVectorPath(VectorPath widest) {
+    detail::Limit() = std::min(widest, WidestVectorPath());
+}
+
 }  // namespace SoftRaster

@@ -11,8 +11,25 @@
 #include "platform/d3d9/PixelFormats.h"
 #include "platform/d3d9/SoftRaster.h"
 
+// Vector paths: SSE2 wherever the compiler targets it, and on x86 with GCC or Clang the AVX2
+// and AVX-512 paths, compiled for those sets alone and chosen at run time. A build with
+// SOFTRASTER_SCALAR defined keeps to the scalar code, so that it is tested as well.
+#if defined(__SSE2__) && !defined(SOFTRASTER_SCALAR)
+#define SOFTRASTER_SSE2 1
+#else
+#define SOFTRASTER_SSE2 0
+#endif
+#if SOFTRASTER_SSE2 && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SOFTRASTER_X86_PATHS 1
+#else
+#define SOFTRASTER_X86_PATHS 0
+#endif
+
 namespace SoftRaster {
 namespace detail {
+
+// The path draws use now: the widest available, within the limit set.
+VectorPath CurrentVectorPath();
 
 // State values in the graphics API's numbering.
 enum : uint32_t {
@@ -128,17 +145,27 @@ inline int64_t CeilDiv(int64_t a, int64_t b) {
     return -FloorDiv(-a, b);
 }
 
+// floor(v) as an integer, saturated beyond +-2^62 (NaN gives the lower bound). Positions and
+// texture coordinates are floored per row and per corner; the library call is too slow there.
+inline int64_t FloorToInt(double v) {
+    const double kLimit = 4611686018427387904.0;  // 2^62
+    if (!(v > -kLimit)) return -(int64_t(1) << 62);
+    if (v > kLimit) return int64_t(1) << 62;
+    const int64_t t = int64_t(v);  // exact: truncates toward zero
+    return double(t) > v ? t - 1 : t;
+}
+
 // A value in 16.16 fixed point, saturated far outside any texture so stepping cannot overflow.
 inline int64_t ToFixed(double v) {
     const double kLimit = 1099511627776.0;           // 2^40
     if (!(v > -kLimit)) return -(int64_t(1) << 56);  // also NaN
     if (v > kLimit) return int64_t(1) << 56;
-    return int64_t(std::floor(v * 65536.0 + 0.5));
+    return FloorToInt(v * 65536.0 + 0.5);
 }
 inline int RoundToInt(double v) {  // nearest, halves up; saturates
     if (!(v > -1e9)) return -1000000000;
     if (v > 1e9) return 1000000000;
-    return int(std::floor(v + 0.5));
+    return int(FloorToInt(v + 0.5));
 }
 inline bool Finite(const Vertex& v) {
     return std::isfinite(v.X) && std::isfinite(v.Y);
@@ -148,7 +175,7 @@ struct FixPt {
     int64_t X, Y;
 };
 inline FixPt Snap(double x, double y) {
-    return {int64_t(std::floor(x * kSub + 0.5)), int64_t(std::floor(y * kSub + 0.5))};
+    return {FloorToInt(x * kSub + 0.5), FloorToInt(y * kSub + 0.5)};
 }
 inline int64_t Area2(const FixPt& a, const FixPt& b, const FixPt& c) {
     return (b.X - a.X) * (c.Y - a.Y) - (c.X - a.X) * (b.Y - a.Y);
@@ -222,6 +249,7 @@ struct LevelRef {
     FetchFn Fetch = nullptr;
     FetchRowFn FetchRow = nullptr;  // point sampling along one row, no addressing needed
     bool Direct = false;            // texels are stored as native 32-bit ARGB
+    int64_t Du = 0, Dv = 0;         // texel steps per pixel along x, 16.16
 };
 
 // Everything a primitive's spans need, set up once per primitive.

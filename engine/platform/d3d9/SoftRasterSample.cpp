@@ -167,13 +167,18 @@ FetchRowFn PickFetchRow(uint32_t format) {
 // Picks filter and mip levels from the primitive's texel rate on screen, which is constant
 // across a screen-linear primitive.
 void Rasterizer::SetupSampler(Prim& p) const {
-    const Surface& base = st_.Tex->Level[0];
-    const double w = base.Width, h = base.Height;
-    const double rx = std::hypot(p.U.Dx * w, p.V.Dx * h);
-    const double ry = std::hypot(p.U.Dy * w, p.V.Dy * h);
-    const double rho = std::max(rx, ry);
-    double lod = (rho > 0 && std::isfinite(rho)) ? std::log2(rho) : -1e9;
-    lod += double(st_.MipLodBias);
+    // The level of detail decides only between the two filters and among mip levels; where
+    // neither choice exists, its logarithm is not worth taking.
+    double lod = -1e9;
+    if (st_.MinFilter != st_.MagFilter || (st_.MipFilter != kMipNone && levels_ > 1)) {
+        const Surface& base = st_.Tex->Level[0];
+        const double w = base.Width, h = base.Height;
+        const double rx = std::hypot(p.U.Dx * w, p.V.Dx * h);
+        const double ry = std::hypot(p.U.Dy * w, p.V.Dy * h);
+        const double rho = std::max(rx, ry);
+        lod = (rho > 0 && std::isfinite(rho)) ? std::log2(rho) : -1e9;
+        lod += double(st_.MipLodBias);
+    }
     const int last = levels_ - 1;
     const int first = std::min<int>(int(std::min<uint32_t>(st_.MaxMipLevel, 64)), last);
     int level = first, next = first;
@@ -208,6 +213,8 @@ void Rasterizer::SetupSampler(Prim& p) const {
         p.Level[i].Fetch = PickFetch(s->Format, p.Linear, border);
         p.Level[i].FetchRow = PickFetchRow(s->Format);
         p.Level[i].Direct = s->Format == PixelFormats::kA8R8G8B8 && NativeArgb();
+        p.Level[i].Du = ToFixed(p.U.Dx * s->Width);
+        p.Level[i].Dv = ToFixed(p.V.Dx * s->Height);
     }
     p.MipWeight = weight;
 }
@@ -219,7 +226,7 @@ const uint32_t* Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, 
     const Surface& s = *l.Surf;
     const double w = s.Width, h = s.Height;
     int64_t u = ToFixed(p.U.At(cx, cy) * w), v = ToFixed(p.V.At(cx, cy) * h);
-    const int64_t du = ToFixed(p.U.Dx * w), dv = ToFixed(p.V.Dx * h);
+    const int64_t du = l.Du, dv = l.Dv;
     if (!p.Linear && dv == 0) {
         // Inside the texture every addressing mode is the identity, so a row needs no
         // per-pixel addressing; common for sprites and glyphs.
