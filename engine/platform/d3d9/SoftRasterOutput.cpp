@@ -94,6 +94,12 @@ void OutputGeneric(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
 }
 
 #if SOFTRASTER_SSE2
+// Four 16-bit values as one 64-bit word, the first lowest: one pixel's lanes.
+inline int64_t FourWords(const uint16_t* v) {
+    return int64_t(uint64_t(v[0]) | uint64_t(v[1]) << 16 | uint64_t(v[2]) << 32 |
+                   uint64_t(v[3]) << 48);
+}
+
 namespace sse2 {
 struct V {
     using T = __m128i;
@@ -102,10 +108,7 @@ struct V {
     static T Set16(short v) { return _mm_set1_epi16(v); }
     static T Set32(int v) { return _mm_set1_epi32(v); }
     // Four 16-bit values, once per pixel.
-    static T Lanes(const uint16_t* v) {
-        return _mm_set_epi16(short(v[3]), short(v[2]), short(v[1]), short(v[0]), short(v[3]),
-                             short(v[2]), short(v[1]), short(v[0]));
-    }
+    static T Lanes(const uint16_t* v) { return _mm_set1_epi64x(FourWords(v)); }
     static T Load(const void* p) { return _mm_loadu_si128(static_cast<const T*>(p)); }
     static void Store(void* p, T v) { _mm_storeu_si128(static_cast<T*>(p), v); }
     static T Unpacklo8(T a, T b) { return _mm_unpacklo_epi8(a, b); }
@@ -147,11 +150,7 @@ struct V {
     static T Zero() { return _mm256_setzero_si256(); }
     static T Set16(short v) { return _mm256_set1_epi16(v); }
     static T Set32(int v) { return _mm256_set1_epi32(v); }
-    static T Lanes(const uint16_t* v) {
-        const uint64_t four =
-            uint64_t(v[0]) | uint64_t(v[1]) << 16 | uint64_t(v[2]) << 32 | uint64_t(v[3]) << 48;
-        return _mm256_set1_epi64x(int64_t(four));
-    }
+    static T Lanes(const uint16_t* v) { return _mm256_set1_epi64x(FourWords(v)); }
     static T Load(const void* p) { return _mm256_loadu_si256(static_cast<const T*>(p)); }
     static void Store(void* p, T v) { _mm256_storeu_si256(static_cast<T*>(p), v); }
     static T Unpacklo8(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
@@ -196,11 +195,7 @@ struct V {
     static T Zero() { return _mm512_setzero_si512(); }
     static T Set16(short v) { return _mm512_set1_epi16(v); }
     static T Set32(int v) { return _mm512_set1_epi32(v); }
-    static T Lanes(const uint16_t* v) {
-        const uint64_t four =
-            uint64_t(v[0]) | uint64_t(v[1]) << 16 | uint64_t(v[2]) << 32 | uint64_t(v[3]) << 48;
-        return _mm512_set1_epi64(int64_t(four));
-    }
+    static T Lanes(const uint16_t* v) { return _mm512_set1_epi64(FourWords(v)); }
     static T Load(const void* p) { return _mm512_loadu_si512(p); }
     static void Store(void* p, T v) { _mm512_storeu_si512(p, v); }
     static T Unpacklo8(T a, T b) { return _mm512_unpacklo_epi8(a, b); }
