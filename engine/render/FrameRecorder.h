@@ -1,15 +1,17 @@
-// Development diagnostics of the renderer. The frame recorder captures texture-setting calls
-// with the device state at the time of each call; the texture-use list collects the names
-// of the textures the texture manager sets while its RecordTextureUse switch is on.
-//
-// So far both collect; measuring frame times and drawing the collected data come on top.
+// Development diagnostics of the renderer. The frame recorder times every frame, keeps the
+// last 100 frame times and draws them as a bar graph; while capturing it also keeps the
+// texture-setting calls with the device state at the time of each call. The texture-use list
+// collects the names of the textures the texture manager sets while its RecordTextureUse
+// switch is on, and draws them as columns of text.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "misc/GTimer.h"
 #include "platform/D3D9.h"
+#include "render/ScreenVertex.h"
 
 struct FrameRecord {
     std::string Label;        // what was called, such as "SetTextureByName"
@@ -22,8 +24,10 @@ struct FrameRecord {
 class GFrameRecorder {
 public:
     static const int32_t MAXRECORDS = 900;
+    static const int32_t NUMFRAMES = 100;
 
-    GFrameRecorder() = default;
+    // Starts timing the first frame.
+    GFrameRecorder();
     GFrameRecorder(const GFrameRecorder&) = delete;
     GFrameRecorder& operator=(const GFrameRecorder&) = delete;
 
@@ -37,9 +41,23 @@ public:
     int32_t GetRecordCount() const { return RecordCount; }
     const FrameRecord& GetRecord(int32_t index) const { return Records[index]; }
 
+    // Closes one frame: its time, in milliseconds, goes to the front of FrameTimes.
+    void EndFrame();
+    // Closes the frame and draws the frame times in GraphRect, newest at the left, 60 ms the
+    // full height, with a line at the 60 frames per second level.
+    void DrawGraph();
+    const float* GetFrameTimes() const { return FrameTimes; }
+
+    RECT GraphRect = {100, 100, 500, 500};
+    // Writes every frame time to the debug log.
+    bool LogFrames = false;
+
 private:
     FrameRecord Records[MAXRECORDS];
     int32_t RecordCount = 0;
+    GTimer Timer;
+    float FrameTimes[NUMFRAMES] = {};
+    ScreenVertex GraphVerts[NUMFRAMES * 2];
     bool Capturing = false;
 };
 
@@ -53,6 +71,9 @@ public:
     // it does not hold, or "null" for none.
     void AddTexture(IDirect3DTexture9* record);
     void Clear() { Names.clear(); }
+    // Draws the names in columns over a dimmed screen, through the text manager's current
+    // font.
+    void DrawNames();
     const std::vector<std::string>& GetNames() const { return Names; }
 
 private:

@@ -1,0 +1,28 @@
+// Renders the engine's glyph order from a TrueType font into a square A8L8 grid of 16 x 16
+// cells: L is 255 everywhere and A the glyph's coverage, so the ink sits in each texel's
+// high byte and the diffuse colour tints it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace FontBake {
+
+struct Atlas {
+    int Cell = 0;                  // side of a cell in texels
+    int Side = 0;                  // side of the texture, 16 cells
+    std::vector<uint16_t> Texels;  // Side x Side, row by row, A in the high byte
+};
+
+// The Unicode code point of a Windows-1252 byte.
+uint32_t CodePoint(unsigned char byte);
+
+// Renders every glyph cell at pixel size px. False with a message in error when the font
+// cannot be read or rendered.
+bool Render(const std::string& fontPath, int cell, int px, Atlas& atlas, std::string& error);
+
+// The file bytes of an uncompressed A8L8 DDS of the atlas.
+std::vector<uint8_t> DdsBytes(const Atlas& atlas);
+
+}  // namespace FontBake

@@ -1,0 +1,122 @@
+// fontbake FONT.ttf NAME --cell N [--size PX] [--out DIR]
+//
+// Writes DIR/NAME.dds, a 16 x 16 grid of glyph cells in the engine's glyph order, and the
+// width files DIR/data/fonts/NAME.dds.dat and .txt, measured by the engine itself from the
+// texture it loads. A host then adds the font as
+//     AddFont("data/fonts/NAME.dds.dat", "NAME.dds", N, N, 16, 16)
+// with DIR among its texture folders and as its working folder.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "FontBaker.h"
+#include "platform/D3D9.h"
+#include "platform/d3d9/SoftD3D.h"
+#include "render/GD3D9.h"
+#include "render/GTextureManager.h"
+#include "text/LibFont.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Fail(const std::string& message, int status = 1) {
+    fprintf(stderr, "fontbake: %s\n", message.c_str());
+    return status;
+}
+
+bool IsPowerOfTwo(int n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+// Measures the texture with the engine's own rule and writes both width files below the
+// working folder, which is the output folder by then.
+bool WriteWidthFiles(const std::string& textureName, int cell, std::string& error) {
+    const int side = cell * 16;
+    HWND window = SoftD3D::CreateHeadlessWindow(64, 64);
+    GD3D9& engine = GetD3DEngine();
+    if (!engine.Init(window, 64, 64, true)) {
+        error = "the graphics device could not be started";
+        SoftD3D::DestroyHeadlessWindow(window);
+        return false;
+    }
+    GetTextureManager().AddTextureFolder(".");
+    bool ok = false;
+    IDirect3DTexture9* texture = GetTextureManager().GetTexture(textureName);
+    D3DSURFACE_DESC desc;
+    if (texture == nullptr || texture->GetLevelDesc(0, &desc) != D3D_OK) {
+        error = "the texture just written could not be loaded";
+    } else if (desc.Format != D3DFMT_A8L8 || desc.Width != UINT(side) ||
+               desc.Height != UINT(side)) {
+        error = "the texture just written did not load as a " + std::to_string(side) +
+                "-texel A8L8 square";
+    } else {
+        LibFont font;
+        ok = font.SetGrid(textureName, cell, cell, 16, 16) && font.GenerateFontWidthData();
+        if (!ok) error = "the width files could not be written below data/fonts";
+    }
+    engine.Release();
+    SoftD3D::DestroyHeadlessWindow(window);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Renders a TrueType font into the engine's font texture (NAME.dds, 16 x 16 "
+        "A8L8 cells) and its width files (data/fonts/NAME.dds.dat and .txt)."};
+    std::string fontPath;
+    std::string name;
+    int cell = 0;
+    int size = 0;
+    std::string out = ".";
+    app.add_option("FONT", fontPath, "TrueType font file")->required();
+    app.add_option("NAME", name, "font name: the texture is NAME.dds")->required();
+    app.add_option("--cell", cell, "side of a glyph cell in texels, a power of two")->required();
+    app.add_option("--size", size, "glyph size in pixels (default: three quarters of the cell)");
+    app.add_option("--out", out, "output folder (default: the working folder)");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+
+    // 16 cells of up to 512 texels stay within the largest texture side the engine loads.
+    if (!IsPowerOfTwo(cell) || cell < 4 || cell > 512)
+        return Fail("--cell must be a power of two from 4 to 512, not " + std::to_string(cell), 2);
+    if (size == 0) size = cell * 3 / 4;
+    if (size < 1 || size > cell) return Fail("--size must be from 1 to the cell size", 2);
+    if (name.empty() || name.find_first_of("/\\:") != std::string::npos || name == "." ||
+        name == "..")
+        return Fail("NAME must be a plain file name without folders", 2);
+    std::error_code ec;
+    if (!fs::is_regular_file(fontPath, ec)) return Fail("no font file at " + fontPath);
+    const std::string fontAbsolute = fs::absolute(fontPath, ec).string();
+
+    FontBake::Atlas atlas;
+    std::string error;
+    if (!FontBake::Render(fontAbsolute, cell, size, atlas, error)) return Fail(error);
+
+    if (!fs::is_directory(out, ec)) return Fail("no output folder at " + out, 2);
+    fs::current_path(out, ec);
+    if (ec) return Fail("cannot enter " + out + ": " + ec.message(), 2);
+    fs::create_directories("data/fonts", ec);
+    if (ec) return Fail("cannot create data/fonts in " + out + ": " + ec.message(), 2);
+
+    const std::string textureName = name + ".dds";
+    // Replaced, never written through: whatever stood there (a link included) is removed.
+    fs::remove(textureName, ec);
+    const std::vector<uint8_t> dds = FontBake::DdsBytes(atlas);
+    {
+        std::ofstream file(textureName, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(dds.data()),
+                   static_cast<std::streamsize>(dds.size()));
+        if (!file.flush()) return Fail("cannot write " + textureName + " in " + out, 2);
+    }
+    for (const char* ext : {".dat", ".txt"}) fs::remove("data/fonts/" + textureName + ext, ec);
+    if (!WriteWidthFiles(textureName, cell, error)) return Fail(error, 2);
+    return 0;
+}
