@@ -43,14 +43,14 @@ void DrawFrame(GD3D9& engine, TextManager& text) {
 
     const float width = 280.0f;
     engine.DrawRect(Rect(335, 55, 625, 185), 0xFF5D6D7E);
-    text.AddJustifiedText("Justified: the gaps between the words grow to fit.", 340.0f, 60.0f, width,
-                          0xFF58D68D);
+    text.AddJustifiedText("Justified: the gaps between the words grow to fit.", 340.0f, 60.0f,
+                          width, 0xFF58D68D);
     text.AddText("Aligned to the right", 340.0f, 80.0f, 0xFF5DADE2, width, 1);
     text.AddText("Centred", 340.0f, 100.0f, 0xFFAF7AC5, width, 2);
-    text.AddText(text.TruncateWithEllipsis(
-                     static_cast<int>(width),
-                     "An ellipsis ends this line because it is far too long to fit"),
-                 340.0f, 120.0f, 0xFFF5B041, 0.0f, 0);
+    text.AddText(
+        text.TruncateWithEllipsis(static_cast<int>(width),
+                                  "An ellipsis ends this line because it is far too long to fit"),
+        340.0f, 120.0f, 0xFFF5B041, 0.0f, 0);
     text.AddText(text.ClipWithDots(150, "Clipped with dots to 150 pixels"), 340.0f, 140.0f,
                  0xFFEC7063, 0.0f, 0);
     text.AddText("Kerning: fo ff fa | f o f f", 340.0f, 160.0f, 0xFFFFFFFF, 0.0f, 0);

@@ -130,6 +130,14 @@ TEST(FontBakeToolTest, BakesIntoTheOutputFolderAndRefusesBadArguments) {
     EXPECT_FALSE(std::filesystem::exists(temp / "x.dds"));
 }
 
+TEST(TextDemoTest, DrawsAFrameWithTheSampleFont) {
+    TestSupport::TempDir temp;
+    const TestSupport::RunResult r = TestSupport::Run(std::string(BIN_DIR) + "/text_demo",
+                                                      {SAMPLE_FONT_DIR, "shot.png"}, temp.Path());
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(std::filesystem::exists(temp / "shot.png"));
+}
+
 }  // namespace
 
 #endif
