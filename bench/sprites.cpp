@@ -20,6 +20,7 @@
 #include <functional>
 #include <vector>
 
+#include "FrameTiming.h"
 #include "platform/d3d9/SoftD3D.h"
 #include "render/CTexturedSprite.h"
 #include "render/GD3D9.h"
@@ -155,20 +156,6 @@ struct Field {
     double deviceSeconds = 0;
 };
 
-double Seconds(const std::function<void()>& frame) {
-    GD3D9& engine = GetD3DEngine();
-    const std::clock_t start = std::clock();
-    engine.BeginScene();
-    frame();
-    engine.EndScene();
-    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // Ours and the reference alternate, each pair starting with the other one.
 void Compare(benchmark::State& state, bool culled, const std::function<void(Field&)>& ours,
              const std::function<void(Field&)>& reference) {
@@ -181,13 +168,13 @@ void Compare(benchmark::State& state, bool culled, const std::function<void(Fiel
         double a = 0, b = 0;
         const uint64_t before = SoftD3D::CallCount("DrawIndexedPrimitive");
         if (oursFirst) {
-            a = Seconds([&] { ours(field); });
+            a = FrameSeconds([&] { ours(field); });
             draws = SoftD3D::CallCount("DrawIndexedPrimitive") - before;
-            b = Seconds([&] { reference(field); });
+            b = FrameSeconds([&] { reference(field); });
         } else {
-            b = Seconds([&] { reference(field); });
+            b = FrameSeconds([&] { reference(field); });
             const uint64_t mid = SoftD3D::CallCount("DrawIndexedPrimitive");
-            a = Seconds([&] { ours(field); });
+            a = FrameSeconds([&] { ours(field); });
             draws = SoftD3D::CallCount("DrawIndexedPrimitive") - mid;
         }
         oursFirst = !oursFirst;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "FrameTiming.h"
 #include "platform/d3d9/SoftD3D.h"
 #include "render/BaseSprite.h"
 #include "render/GD3D9.h"
@@ -135,20 +136,6 @@ struct Scene {
     std::vector<ScreenVertex> verts;
 };
 
-double Seconds(const std::function<void()>& frame) {
-    GD3D9& engine = GetD3DEngine();
-    const std::clock_t start = std::clock();
-    engine.BeginScene();
-    frame();
-    engine.EndScene();
-    return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 void Compare(benchmark::State& state, bool draw) {
     Scene scene;
     std::vector<double> ourTimes, refTimes;
@@ -156,11 +143,11 @@ void Compare(benchmark::State& state, bool draw) {
     for (auto _ : state) {
         double a = 0, b = 0;
         if (oursFirst) {
-            a = Seconds([&] { scene.Ours(draw); });
-            b = Seconds([&] { scene.Reference(draw); });
+            a = FrameSeconds([&] { scene.Ours(draw); });
+            b = FrameSeconds([&] { scene.Reference(draw); });
         } else {
-            b = Seconds([&] { scene.Reference(draw); });
-            a = Seconds([&] { scene.Ours(draw); });
+            b = FrameSeconds([&] { scene.Reference(draw); });
+            a = FrameSeconds([&] { scene.Ours(draw); });
         }
         oursFirst = !oursFirst;
         state.SetIterationTime(a);

@@ -169,26 +169,23 @@ void TextManager::AddText(const std::string& text, float x, float y, uint32_t co
         }
         const int32_t g = GetGlyphIndex(c);
         if (PrevGlyph != -1) penx += font.GetKerning(PrevGlyph, g) * s;
-        ScreenVertex* v = Verts + PendingCount;
         const float left = penx - 0.5f;
         const float top = peny - 0.5f;
         const float xs[4] = {left, left + q, left, left + q};
         const float ys[4] = {top, top, top + q, top + q};
-        for (int k = 0; k < 4; k++) {
-            v[k].X = xs[k];
-            v[k].Y = ys[k];
-            v[k].Z = 0.0f;
-            v[k].Rhw = 1.0f;
-            v[k].Color = colour;
-            v[k].U = font.TexU[g][k];
-            v[k].V = font.TexV[g][k];
-        }
+        AddGlyphQuad(g, xs, ys, colour);
         penx += Advance(g);
         LastX = penx;
         LastY = peny;
-        PendingCount += 4;
         PrevGlyph = g;
     }
+}
+
+void TextManager::AddGlyphQuad(int32_t g, const float* xs, const float* ys, uint32_t colour) {
+    ScreenVertex* v = Verts + PendingCount;
+    for (int k = 0; k < 4; k++)
+        v[k] = {xs[k], ys[k], 0.0f, 1.0f, colour, CurrentFont->TexU[g][k], CurrentFont->TexV[g][k]};
+    PendingCount += 4;
 }
 
 void TextManager::SetTextFilter(bool start) {
@@ -271,18 +268,13 @@ void TextManager::DrawRotatedText(const std::string& text, float x, float y, flo
         const int32_t g = GetGlyphIndex(c);
         if (PrevGlyph != -1) d += font.GetKerning(PrevGlyph, g) * s;
         sprite.SetPosition(x + sine * d, y - cosine * d);
-        ScreenVertex* v = Verts + PendingCount;
+        float xs[4], ys[4];
         for (int k = 0; k < 4; k++) {
-            v[k].X = sprite.Verts[k].X - 0.5f;
-            v[k].Y = sprite.Verts[k].Y - 0.5f;
-            v[k].Z = 0.0f;
-            v[k].Rhw = 1.0f;
-            v[k].Color = colour;
-            v[k].U = font.TexU[g][k];
-            v[k].V = font.TexV[g][k];
+            xs[k] = sprite.Verts[k].X - 0.5f;
+            ys[k] = sprite.Verts[k].Y - 0.5f;
         }
+        AddGlyphQuad(g, xs, ys, colour);
         d += Advance(g);
-        PendingCount += 4;
         PrevGlyph = g;
     }
     VB.AddVerts(Verts, PendingCount);

@@ -116,6 +116,8 @@ private:
     bool HaveFont();
     // Point filtering while text is drawn at its native size, linear otherwise.
     void SetTextFilter(bool start);
+    // Appends the quad of glyph g with corners (xs[k], ys[k]) in vertex order.
+    void AddGlyphQuad(int32_t g, const float* xs, const float* ys, uint32_t colour);
     // The scaled advance of glyph g, spacing included.
     float Advance(int32_t g) const;
 

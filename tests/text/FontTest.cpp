@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct GlyphCase {
     unsigned char byte;
     int index;
 };
+void PrintTo(const GlyphCase& c, std::ostream* os) {
+    *os << "byte " << int(c.byte);
+}
 
 class GlyphIndexTest : public ::testing::TestWithParam<GlyphCase> {};
 
@@ -54,6 +58,9 @@ TEST(LibFontTest, KerningHasTheDefaultPairsAndKeepsTheFirstOfADuplicate) {
 struct GridCase {
     int native, cell, rows, columns;
 };
+void PrintTo(const GridCase& c, std::ostream* os) {
+    *os << c.rows << "x" << c.columns << " cells of " << c.cell << ", native " << c.native;
+}
 
 class GridRefusedTest : public ::testing::TestWithParam<GridCase> {};
 
@@ -172,6 +179,9 @@ struct BadTexture {
     D3DFORMAT format;
     int side;
 };
+void PrintTo(const BadTexture& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class UnmeasurableTextureTest : public WidthFileTest,
                                 public ::testing::WithParamInterface<BadTexture> {};

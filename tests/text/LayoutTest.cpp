@@ -2,6 +2,7 @@
 // limit and the render limits, and the text manager's life cycle.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "TextFixture.h"
@@ -47,6 +48,12 @@ struct PenCase {
     int align;
     float expected;  // pen x of the last glyph
 };
+void PrintTo(const PenCase& c, std::ostream* os) {
+    std::string shown;
+    for (const char* p = c.text; *p; p++)
+        shown += *p == '\t' ? std::string("<tab>") : std::string(1, *p);
+    *os << shown << " at " << c.x << " align " << c.align;
+}
 
 class PenTest : public TextFixture, public ::testing::WithParamInterface<PenCase> {};
 
@@ -84,6 +91,9 @@ struct LimitCase {
     bool result;
     int drawn;
 };
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << "maxquads " << c.maxquads;
+}
 
 class RenderLimitTest : public TextFixture, public ::testing::WithParamInterface<LimitCase> {};
 

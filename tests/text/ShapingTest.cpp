@@ -2,6 +2,7 @@
 // of shortening a string.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "TextFixture.h"
@@ -20,6 +21,9 @@ struct SplitCase {
     const char* line;
     const char* rest;
 };
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    *os << "\"" << c.input << "\"";
+}
 
 class SplitLineTest : public TextFixture, public ::testing::WithParamInterface<SplitCase> {};
 
