@@ -188,8 +188,7 @@ TEST(DemoOnDesktop, UnattendedFrameReachesTheScreenAndTheKeysAct) {
                                          "10",
                                          "key"};
         args.insert(args.end(), names.begin(), names.end());
-        RunResult r = TestSupport::Run(WindowTest::FindProgram("env"), args, dir.Path());
-        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        return TestSupport::Run(WindowTest::FindProgram("env"), args, dir.Path());
     };
 
     Image shot;
@@ -208,15 +207,15 @@ TEST(DemoOnDesktop, UnattendedFrameReachesTheScreenAndTheKeysAct) {
 
     // The held scene stands still: F12 saves it again. Then wireframe changes the picture,
     // and with every sprite taken away only the background and the panel are left.
-    keys({"F12"});
+    EXPECT_EQ(keys({"F12"}).ExitCode, 0);
     Image again;
     ASSERT_TRUE(AwaitImage(dir.Path() / "demo-1.png", again));
     EXPECT_EQ(Differences(again, shot), 0u);
-    keys({"w", "F12"});
+    EXPECT_EQ(keys({"w", "F12"}).ExitCode, 0);
     Image wireframe;
     ASSERT_TRUE(AwaitImage(dir.Path() / "demo-2.png", wireframe));
     EXPECT_NE(Differences(wireframe, shot), 0u);
-    keys({"minus", "F12"});
+    EXPECT_EQ(keys({"minus", "F12"}).ExitCode, 0);
     Image empty;
     ASSERT_TRUE(AwaitImage(dir.Path() / "demo-3.png", empty));
     ASSERT_EQ(empty.Width, 320);
@@ -225,6 +224,8 @@ TEST(DemoOnDesktop, UnattendedFrameReachesTheScreenAndTheKeysAct) {
         for (int x = 0; x < 320; x++) field += empty.Pixels[y * 320 + x] != kBackground;
     EXPECT_EQ(field, 0u) << "pixels below the panel that are not background";
 
+    // The demo may be gone before the key's release reaches its window, which xdotool
+    // reports as an error: the demo's own exit status is what tells.
     keys({"Escape"});
     EXPECT_EQ(demo.Wait(), 0) << TestSupport::ReadFile(dir.Path() / "err.txt");
     const std::string out = TestSupport::ReadFile(dir.Path() / "out.txt");
