@@ -55,7 +55,9 @@ std::string ErrorMessage(uint32_t code);
 // The path as this system's file calls want it (backslashes become slashes on POSIX).
 std::string NativePath(const std::string& path);
 // fopen with the path converted; sets the last error on failure. Only files open: folders,
-// pipes, sockets and devices are refused (5) at once, so a reader never blocks on one.
+// pipes, sockets and devices are refused (5) at once, so a reader never blocks on one. An 'x'
+// in the mode creates the file exclusively and fails with 80 (file exists) when the name is
+// taken.
 FILE* OpenStream(const std::string& path, const char* mode);
 
 struct FindData {

@@ -232,7 +232,12 @@ FILE* OpenStream(const std::string& path, const char* mode) {
     // never made the controlling terminal.
     const int fd = open(native.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
-        Fail(errno == ENXIO ? EACCES : errno, native);
+        // Windows answers an exclusive create of a taken name with 80; 183 is for folders.
+        if (errno == EEXIST) {
+            Fail(kErrorFileExists);
+        } else {
+            Fail(errno == ENXIO ? EACCES : errno, native);
+        }
         return nullptr;
     }
     // Only files: a terminal or a device such as /dev/zero in a tree being packed would

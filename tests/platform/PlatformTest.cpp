@@ -150,7 +150,10 @@ TEST(PlatformFiles, StreamsOpenOnlyFilesAndNeverWaitOnAPipeOrDevice) {
     fputs("text", created);
     fclose(created);
     EXPECT_EQ(Platform::OpenStream(dir / "new.txt", "wbx"), nullptr);
-    EXPECT_EQ(Platform::GetLastError(), Platform::kErrorAlreadyExists);
+    EXPECT_EQ(Platform::GetLastError(), Platform::kErrorFileExists);
+    FILE* fresh = Platform::OpenStream(dir / "fresh.bin", "wbx");
+    ASSERT_NE(fresh, nullptr);
+    fclose(fresh);
     FILE* appended = Platform::OpenStream(dir / "new.txt", "at");
     ASSERT_NE(appended, nullptr);
     fputs("+more", appended);
