@@ -171,6 +171,10 @@ bool IsTerminal(FILE* stream);
 
 // A modal message with an OK button; on POSIX the caption and text go to standard error.
 void ShowMessageBox(const std::string& caption, const std::string& text);
+// Tests read message boxes here instead of waiting for a user to close one; null restores the
+// default.
+using MessageBoxSink = void (*)(const std::string& caption, const std::string& text, void* context);
+void SetMessageBoxSink(MessageBoxSink sink, void* context);
 // Ends the process at once with the code: no destructors, no atexit handlers. Standard
 // output and error are flushed first so a transcript is never cut short.
 [[noreturn]] void ExitProcessNow(uint32_t code);

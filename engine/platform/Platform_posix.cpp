@@ -91,6 +91,9 @@ bool Fail(uint32_t code) {
     return false;
 }
 
+std::atomic<MessageBoxSink> messageBoxSink{nullptr};
+std::atomic<void*> messageBoxContext{nullptr};
+
 std::atomic<DebuggerSink> debuggerSink{nullptr};
 std::atomic<void*> debuggerContext{nullptr};
 
@@ -675,10 +678,19 @@ bool IsTerminal(FILE* stream) {
 }
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {
+    if (MessageBoxSink sink = messageBoxSink.load()) {
+        sink(caption, text, messageBoxContext.load());
+        return;
+    }
     std::string message = caption + ": " + text;
     if (message.empty() || message.back() != '\n') message += '\n';
     fputs(message.c_str(), stderr);
     fflush(stderr);
+}
+
+void SetMessageBoxSink(MessageBoxSink sink, void* context) {
+    messageBoxContext.store(context);
+    messageBoxSink.store(sink);
 }
 
 void ExitProcessNow(uint32_t code) {

@@ -14,6 +14,9 @@ namespace Platform {
 
 namespace {
 
+std::atomic<MessageBoxSink> messageBoxSink{nullptr};
+std::atomic<void*> messageBoxContext{nullptr};
+
 std::atomic<DebuggerSink> debuggerSink{nullptr};
 std::atomic<void*> debuggerContext{nullptr};
 
@@ -353,7 +356,16 @@ bool IsTerminal(FILE* stream) {
 }
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {
+    if (MessageBoxSink sink = messageBoxSink.load()) {
+        sink(caption, text, messageBoxContext.load());
+        return;
+    }
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void SetMessageBoxSink(MessageBoxSink sink, void* context) {
+    messageBoxContext.store(context);
+    messageBoxSink.store(sink);
 }
 
 void ExitProcessNow(uint32_t code) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "diagnostics/EnsureDirectoryExists.h"
+#include "platform/Platform.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -51,9 +54,19 @@ TEST(EnsureDirectoryExists, TryReportsAFileInTheWayWithoutExiting) {
     EXPECT_FALSE(fs::exists(dir.Path() / "file/sub"));
 }
 
+// A real message box would wait for a user; the hook shows the test what it would have said.
+void ReportMessageBox(const std::string& caption, const std::string& text, void*) {
+    const bool missingPath = text == Platform::ErrorMessage(Platform::kErrorPathNotFound);
+    fprintf(stderr, "box %s: %s\n", caption.c_str(),
+            missingPath ? "the system's text for a missing path" : text.c_str());
+}
+
 TEST(EnsureDirectoryExistsDeathTest, EndsTheProcessWithTheSystemErrorCode) {
     TempDir dir;
     TestSupport::WriteFile(dir.Path() / "file", "x");
     const std::string blocked = dir / "file/sub";
-    EXPECT_EXIT(EnsureDirectoryExists(blocked), ::testing::ExitedWithCode(3), "WindowsError");
+    Platform::SetMessageBoxSink(ReportMessageBox, nullptr);
+    EXPECT_EXIT(EnsureDirectoryExists(blocked), ::testing::ExitedWithCode(3),
+                "box WindowsError: the system's text for a missing path");
+    Platform::SetMessageBoxSink(nullptr, nullptr);
 }
