@@ -168,7 +168,7 @@ TEST(IniLoader, WriteFormat) {
     TempDir dir;
     LoadedIni loaded("[A]\na = 1\nb\n", "A");
     loaded.Ini.Save(dir / "out.ini");
-    EXPECT_EQ(ReadFile(dir.Path() / "out.ini"), "[A]\na = 1\nb\n\n");
+    EXPECT_EQ(TestSupport::ReadText(dir.Path() / "out.ini"), "[A]\na = 1\nb\n\n");
 }
 
 TEST(IniLoader, SaveAndAppendRoundTrip) {

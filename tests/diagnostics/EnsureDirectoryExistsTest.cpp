@@ -39,6 +39,7 @@ TEST(EnsureDirectoryExists, HonoursExistingPrefixesAndFiles) {
 }
 
 TEST(EnsureDirectoryExists, WildcardCharactersAreNamesNotPatterns) {
+    if (!TestSupport::kPosixFileSystem) GTEST_SKIP() << "'*' and '?' are no name characters here";
     TempDir dir;
     fs::create_directories(dir.Path() / "abc");
     EXPECT_TRUE(TryEnsureDirectoryExists(dir / "a*/in"));

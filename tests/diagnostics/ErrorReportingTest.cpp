@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -41,15 +40,9 @@ public:
         const char* old = getenv("PATH");
         hadPath = old != nullptr;
         if (hadPath) previous = old;
-        setenv("PATH", path.c_str(), 1);
+        TestSupport::SetEnvironment("PATH", path.c_str());
     }
-    ~PathGuard() {
-        if (hadPath) {
-            setenv("PATH", previous.c_str(), 1);
-        } else {
-            unsetenv("PATH");
-        }
-    }
+    ~PathGuard() { TestSupport::SetEnvironment("PATH", hadPath ? previous.c_str() : nullptr); }
 
 private:
     bool hadPath = false;
@@ -99,13 +92,14 @@ TEST(ErrorReporting, WithoutAnOpenerTheShellFailureIsLogged) {
 }
 
 TEST(ErrorReporting, OpenerGetsTheTargetAsOneUninterpretedArgument) {
+    if (!TestSupport::kPosixFileSystem) GTEST_SKIP() << "the stand-in opener is a shell script";
     TempDir dir;
     std::string fifo = dir / "argument";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_TRUE(TestSupport::MakeFifo(fifo));
     // The stand-in writes its arguments, one per line, into the pipe the test reads.
     WriteFile(dir.Path() / "xdg-open",
               "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + fifo + "'\n");
-    chmod((dir / "xdg-open").c_str(), 0700);
+    std::filesystem::permissions(dir.Path() / "xdg-open", std::filesystem::perms::owner_all);
     PathGuard path(dir.Path().string() + ":/usr/bin:/bin");
 
     const std::string target = "-a b;$(touch pwned)`id` 'q' \"x\" | y";

@@ -56,7 +56,7 @@ TEST_F(GDebugLogTest, LogIsSilentUntilInitAndAfterClose) {
         "[9:5:3:7]- ----DEBUG FILE----\n"
         "[9:5:3:7]- 100% done %s %n\n"
         "END DEBUG---\n";
-    EXPECT_EQ(ReadFile(dir.Path() / "debug" / "debug.txt"), expected);
+    EXPECT_EQ(TestSupport::ReadText(dir.Path() / "debug" / "debug.txt"), expected);
     EXPECT_EQ(debugger, "----DEBUG FILE----\n100% done %s %n\n");
 }
 
@@ -75,7 +75,7 @@ TEST_F(GDebugLogTest, LogErrorAppendsDatedLinesAndReopensEachTime) {
     fs::remove(dir.Path() / "debug" / "errors.txt");
     GetDebugLog().LogError("first after delete");
     GetDebugLog().LogError("second");
-    EXPECT_EQ(ReadFile(dir.Path() / "debug" / "errors.txt"),
+    EXPECT_EQ(TestSupport::ReadText(dir.Path() / "debug" / "errors.txt"),
               "7/12/2026 - 9::5 - first after delete\n7/12/2026 - 9::5 - second\n");
     // Nothing of the error log goes to debug.txt.
     EXPECT_EQ(ReadLines(dir.Path() / "debug" / "debug.txt").size(), 1u);
@@ -85,7 +85,8 @@ TEST_F(GDebugLogTest, LogErrorWithoutFolderUsesTheWorkingFolder) {
     TestSupport::CwdGuard cwd(dir.Path());
     GDebugLog log;  // a fresh log: no base folder
     log.LogError("early");
-    EXPECT_EQ(ReadFile(dir.Path() / "debug" / "errors.txt"), "7/12/2026 - 9::5 - early\n");
+    EXPECT_EQ(TestSupport::ReadText(dir.Path() / "debug" / "errors.txt"),
+              "7/12/2026 - 9::5 - early\n");
 }
 
 TEST_F(GDebugLogTest, LogErrorThatCannotWriteStillReachesTheDebuggerAndReturns) {

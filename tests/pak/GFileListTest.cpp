@@ -113,6 +113,7 @@ TEST(GFileList, AddFolderTree_ListsEveryMatchingFileOnce) {
 // A link to "." once listed each file 41 times, two of them never ended, and a link out of
 // the tree took a walk (and a delete) elsewhere. Links to files are files.
 TEST(GFileList, NeverEntersALinkToAFolder) {
+    if (!TestSupport::kPosixFileSystem) GTEST_SKIP() << "no links to files here";
     TempDir dir;
     WriteFile(dir.Path() / "data/a.txt", "a");
     WriteFile(dir.Path() / "data/sub/b.txt", "b");

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -157,9 +156,10 @@ TEST(GPakFileCreate, SkipsFilesWhoseNamesDoNotFit) {
 // A pipe would block the writer forever; a dangling link has nothing to read.
 TEST(GPakFileCreate, LeavesOutWhatIsNotAPlainFile) {
     TempDir dir;
+    if (!TestSupport::kPosixFileSystem) GTEST_SKIP() << "no pipes or links to files here";
     WriteFile(dir.Path() / "data/plain.txt", "plain");
-    ASSERT_EQ(mkfifo((dir / "data/pipe").c_str(), 0600), 0);
-    fs::create_symlink(dir.Path() / "nowhere", dir.Path() / "data/dangling");
+    ASSERT_TRUE(TestSupport::MakeFifo(dir.Path() / "data/pipe"));
+    ASSERT_TRUE(TestSupport::MakeFileLink(dir.Path() / "nowhere", dir.Path() / "data/dangling"));
     TestSupport::LogCapture log;
     GPakFile pak;
     pak.Create(dir / "data/*.*", dir / "out.pak", 0, "");
@@ -248,12 +248,13 @@ enum class Change { Removed, Grown, Shrunk };
 class CreateWithChangingSources : public ::testing::TestWithParam<Change> {};
 
 TEST_P(CreateWithChangingSources, ArchiveMatchesTheFilesAsTheyWereRead) {
+    if (!TestSupport::kPosixFileSystem) GTEST_SKIP() << "needs a dangling link to a file";
     TempDir dir;
     for (int i = 0; i < 8; ++i) {
         WriteFile(dir.Path() / "data" / ("v" + std::to_string(i)), "victim data");
     }
     WriteFile(dir.Path() / "data/keep.txt", "stays");
-    fs::create_symlink(dir.Path() / "nowhere", dir.Path() / "data/broken");
+    ASSERT_TRUE(TestSupport::MakeFileLink(dir.Path() / "nowhere", dir.Path() / "data/broken"));
 
     struct Context {
         fs::path Folder;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
@@ -69,6 +68,7 @@ TEST(PlatformFind, ListsMatchesOfAFolderAndExactEntries) {
 // A walk decides from these flags whether to enter an entry: a link must say so, and still
 // tell what it leads to.
 TEST(PlatformFind, MarksLinksAndWhatTheyLeadTo) {
+    if (!TestSupport::kPosixFileSystem) GTEST_SKIP() << "no links to files here";
     TempDir dir;
     WriteFile(dir.Path() / "t/file.txt", "12345");
     fs::create_directory(dir.Path() / "t/sub");
@@ -135,16 +135,21 @@ TEST(PlatformFiles, FolderOperationsSetWin32ErrorCodes) {
               Platform::ErrorMessage(Platform::kErrorFileNotFound));
 }
 
-TEST(PlatformFiles, StreamsOpenOnlyFilesAndNeverWaitOnAPipeOrDevice) {
+TEST(PlatformFiles, StreamsNeverWaitOnAPipeOrDevice) {
+    if (!TestSupport::kPosixFileSystem) GTEST_SKIP() << "no pipes or devices as files here";
     TempDir dir;
-    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
-    fs::create_symlink("/dev/zero", dir.Path() / "zero.lnk");
+    ASSERT_TRUE(TestSupport::MakeFifo(dir.Path() / "pipe"));
+    ASSERT_TRUE(TestSupport::MakeFileLink("/dev/zero", dir.Path() / "zero.lnk"));
     for (const std::string& path : {dir / "pipe", std::string("/dev/null"), dir / "zero.lnk"}) {
         for (const char* mode : {"rb", "wb", "at"}) {
             EXPECT_EQ(Platform::OpenStream(path, mode), nullptr) << path << " " << mode;
             EXPECT_EQ(Platform::GetLastError(), Platform::kErrorAccessDenied) << path;
         }
     }
+}
+
+TEST(PlatformFiles, StreamsCreateExclusivelyAndAppend) {
+    TempDir dir;
     FILE* created = Platform::OpenStream(dir / "new.txt", "wt");
     ASSERT_NE(created, nullptr);
     fputs("text", created);

@@ -1,9 +1,5 @@
 #include "support/TestSupport.h"
 
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <fstream>
@@ -59,6 +55,21 @@ std::string ReadFile(const fs::path& path) {
     return out.str();
 }
 
+std::string FromTextMode(std::string text) {
+    if (!kCrLfText) return text;
+    size_t out = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        text[out++] = text[i];
+    }
+    text.resize(out);
+    return text;
+}
+
+std::string ReadText(const fs::path& path) {
+    return FromTextMode(ReadFile(path));
+}
+
 void WriteFile(const fs::path& path, const std::string& bytes) {
     if (path.has_parent_path()) fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -97,28 +108,10 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
     const std::string errPath = scratch / "stderr";
     const std::string inPath = scratch / "stdin";
     WriteFile(inPath, input);
-
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        if (chdir(workingFolder.c_str()) != 0) _exit(126);
-        FILE* in = freopen(inPath.c_str(), "rb", stdin);
-        FILE* out = freopen(outPath.c_str(), "wb", stdout);
-        FILE* err = freopen(errPath.c_str(), "wb", stderr);
-        if (!in || !out || !err) _exit(126);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
     RunResult result;
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.Out = ReadFile(outPath);
-    result.Err = ReadFile(errPath);
+    result.ExitCode = RunWithFiles(program, args, workingFolder, inPath, outPath, errPath);
+    result.Out = FromTextMode(ReadFile(outPath));
+    result.Err = FromTextMode(ReadFile(errPath));
     return result;
 }
 

@@ -38,6 +38,11 @@ private:
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+// A text file the engine wrote in text mode, with line ends as '\n' where the system writes
+// them as "\r\n" (Windows); elsewhere the bytes as they are.
+std::string ReadText(const std::filesystem::path& path);
+// Text-mode line ends turned into '\n' where the system writes them as "\r\n".
+std::string FromTextMode(std::string text);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 // Every line of a text file, without line ends.
 std::vector<std::string> ReadLines(const std::filesystem::path& path);
@@ -49,9 +54,37 @@ struct RunResult {
     std::string Out;
     std::string Err;
 };
-// Runs a program with arguments (no shell) in a working folder and captures its output.
+// Runs a program with arguments (no shell) in a working folder and captures its output, with
+// text-mode line ends as '\n' (see FromTextMode).
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::filesystem::path& workingFolder, const std::string& input = "");
+
+// ---- What only some systems have (TestSupportSystem_posix.cpp, TestSupportSystem_win32.cpp) ----
+
+// True where the file system is POSIX's: named pipes and symbolic links to files are files,
+// and a name may hold any byte but '/' ('*' and '?' included). Tests of these skip elsewhere.
+extern const bool kPosixFileSystem;
+// True where text-mode streams write a line end as "\r\n".
+extern const bool kCrLfText;
+// A named pipe; false where the system has none in its file system.
+bool MakeFifo(const std::filesystem::path& path);
+// A symbolic link to a file, which need not exist; false where links cannot be made.
+bool MakeFileLink(const std::filesystem::path& target, const std::filesystem::path& link);
+// A link to a folder: a symbolic link on POSIX, a junction on Windows. A relative target is
+// taken from the link's folder.
+bool MakeFolderLink(const std::filesystem::path& target, const std::filesystem::path& link);
+// False where the file system cannot hold a link to a folder (Wine has no junctions); tests
+// of links skip there.
+bool FolderLinksWork();
+// Runs a program (no shell) in a working folder with its standard streams in the three files;
+// its exit status, 127 when it could not be started.
+int RunWithFiles(const std::string& program, const std::vector<std::string>& args,
+                 const std::filesystem::path& workingFolder, const std::string& inPath,
+                 const std::string& outPath, const std::string& errPath);
+// Sets an environment variable of this process; a null value removes it.
+void SetEnvironment(const std::string& name, const char* value);
+// The running program's file, as the system reports it.
+std::filesystem::path ThisProgram();
 
 }  // namespace TestSupport
 
