@@ -60,15 +60,16 @@ std::string NativePath(const std::string& path);
 // taken.
 FILE* OpenStream(const std::string& path, const char* mode);
 
+// What a search says of each entry: enough for a walk to decide where to go. Sizes and
+// attributes come from GetAttributes, so that listing a folder of files costs no look at each
+// file where the system's listing already tells what the entries are.
 struct FindData {
     std::string Name;  // bare name, no folder
     // What the entry leads to: for a link, its target (false when the target is missing).
     bool Folder = false;
-    bool ReadOnly = false;
     // A symbolic link, or on Windows a junction or other name-surrogate reparse point. A walk
     // that entered a link to a folder could leave its tree or go round in circles.
     bool Link = false;
-    uint64_t Size = 0;
 };
 
 // Directory search with the Windows wildcard rules on the last path component: '*' any run,

@@ -272,9 +272,7 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
         FindData data;
         data.Name = name;
         data.Folder = S_ISDIR(st.st_mode);
-        data.ReadOnly = (st.st_mode & 0222) == 0;
         data.Link = link;
-        data.Size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
         return data;
     };
 
@@ -297,16 +295,27 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
     const int dirFd = dirfd(dir);
     while (struct dirent* entry = readdir(dir)) {
         if (!Wildcard::Matches(pattern, entry->d_name)) continue;
+        // Most file systems say in the listing what each entry is; only a link, to tell what
+        // it leads to, and a file system that does not say, cost a look at the entry.
+        if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
+            FindData data;
+            data.Name = entry->d_name;
+            data.Folder = entry->d_type == DT_DIR;
+            found.push_back(std::move(data));
+            continue;
+        }
         struct stat st;
         bool link = entry->d_type == DT_LNK;
+        bool known = false;
         if (entry->d_type == DT_UNKNOWN &&
             fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             link = S_ISLNK(st.st_mode);
+            known = !link;
         }
-        if (fstatat(dirFd, entry->d_name, &st, 0) != 0) {
+        if (!known && fstatat(dirFd, entry->d_name, &st, 0) != 0) {
             // A dangling link (a file that leads nowhere) or a name that vanished meanwhile.
             std::memset(&st, 0, sizeof st);
-            st.st_mode = (!link && entry->d_type == DT_DIR ? S_IFDIR : S_IFREG) | 0666;
+            st.st_mode = S_IFREG | 0666;
         }
         found.push_back(fill(st, entry->d_name, link));
     }

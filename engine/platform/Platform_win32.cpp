@@ -121,9 +121,7 @@ bool FindEntries(const std::string& searchPath, std::vector<FindData>& found) {
         FindData entry;
         entry.Name = data.cFileName;
         entry.Folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.ReadOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
         entry.Link = IsLink(data);
-        entry.Size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         found.push_back(entry);
     } while (FindNextFileA(search, &data));
     FindClose(search);
