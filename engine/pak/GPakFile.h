@@ -116,8 +116,10 @@ public:
     void ExtractAll(std::string folder);
     // The extraction behind ExtractAll, for the entries at indexes (in that order). Each
     // entry's output path is folder + Name, as in ExtractAll; the folder's own path may lead
-    // through links, nothing below it ever does. progress, when set, hears of each entry
-    // before it is written.
+    // through links, nothing below it ever does. Many entries may be written by two threads;
+    // what the result and the log say is as if they were written one by one, in order.
+    // progress, when set, hears of each entry before it is written, one call at a time, not
+    // always on the calling thread.
     using ExtractProgress = std::function<void(int32_t index)>;
     GPakExtractResult ExtractEntries(const std::string& folder, const std::vector<int32_t>& indexes,
                                      const ExtractProgress& progress = nullptr);

@@ -2,6 +2,12 @@
 // every tool. Names come from untrusted archives and the target may hold links that someone
 // planted, so every file is written through a Platform::WriteTree, which never follows a
 // link below the target and never writes into an existing file.
+#include <algorithm>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <unordered_set>
+
 #include "diagnostics/EnsureDirectoryExists.h"
 #include "diagnostics/GDebugLog.h"
 #include "pak/GPakFile.h"
@@ -23,6 +29,54 @@ GPakReason FromTreeWrite(Platform::TreeWrite outcome) {
             break;
     }
     return GPakReason::CannotCopy;
+}
+
+// An entry to be written, and how its writing went.
+struct Job {
+    int32_t Index = 0;
+    Platform::TreeWrite Outcome = Platform::TreeWrite::Written;
+    uint32_t SystemError = 0;
+};
+
+// The path as the file system will take it: either separator, no empty or "." parts, and
+// without case, as Windows compares names.
+std::string PathKey(const std::string& path) {
+    std::string key;
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = start;
+        while (end < path.size() && path[end] != '/' && path[end] != '\\') ++end;
+        if (end > start && !(end == start + 1 && path[start] == '.')) {
+            if (!key.empty()) key += '/';
+            for (size_t i = start; i < end; ++i) {
+                const char c = path[i];
+                key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+        }
+        start = end + 1;
+    }
+    return key;
+}
+
+// True when the outcome of writing these paths depends on their order: the same file twice,
+// or a file where another path needs a folder. Such a set is written in order, by one writer.
+bool OrderMatters(const std::vector<std::string>& paths) {
+    std::unordered_set<std::string> files;
+    for (const std::string& path : paths) {
+        if (!files.insert(PathKey(path)).second) return true;
+    }
+    for (const std::string& file : files) {
+        for (size_t cut = file.find('/'); cut != std::string::npos; cut = file.find('/', cut + 1)) {
+            if (files.count(file.substr(0, cut))) return true;
+        }
+    }
+    return false;
+}
+
+// Two writers pay off once creating files, not starting a thread, is the cost: creating
+// files in different folders, or copying two large entries, runs side by side in the kernel.
+bool WorthTwoWriters(size_t jobs, uint64_t bytes) {
+    return jobs >= 2 && (jobs >= 16 || bytes >= (uint64_t{8} << 20)) &&
+           std::thread::hardware_concurrency() >= 2;
 }
 
 }  // namespace
@@ -62,11 +116,69 @@ GPakExtractResult GPakFile::ExtractEntries(const std::string& folder,
                                                       : folder.substr(0, cut);
     const std::string lead = cut == std::string::npos ? folder : folder.substr(cut + 1);
 
-    Platform::WriteTree tree;
-    bool treeOpen = false;
+    // First what can be written; the rest is reported in its place among the others below.
+    std::vector<int32_t> tried;
+    std::vector<Job> jobs;
+    std::vector<std::string> paths;
+    uint64_t bytes = 0;
     for (int32_t i : indexes) {
         if (i < 0 || i >= NumEntries) continue;
-        if (progress) progress(i);
+        tried.push_back(i);
+        if (CheckEntry(i) != GPakReason::None) {
+            if (progress) progress(i);
+            continue;
+        }
+        jobs.push_back({i});
+        paths.push_back(lead + Entries[i].Name);
+        bytes += Entries[i].Size;
+    }
+
+    // The target is made only once there is something to put in it.
+    bool targetOpen = jobs.empty();
+    Platform::WriteTree tree;
+    if (!jobs.empty()) {
+        targetOpen = (root.empty() || TryEnsureDirectoryExists(root)) && tree.Open(root);
+        if (!targetOpen) result.SystemError = Platform::GetLastError();
+    }
+    if (targetOpen && !jobs.empty()) {
+        // The jobs are shared out one at a time, the first writer taking them from the front
+        // and the second from the back, so the two mostly work in different folders.
+        std::mutex claims;
+        size_t front = 0;
+        size_t back = jobs.size();
+        auto claim = [&](bool fromFront) -> Job* {
+            std::lock_guard<std::mutex> hold(claims);
+            if (front == back) return nullptr;
+            Job* job = fromFront ? &jobs[front++] : &jobs[--back];
+            if (progress) progress(job->Index);
+            return job;
+        };
+        auto write = [&](Platform::WriteTree& writer, bool fromFront) {
+            while (Job* job = claim(fromFront)) {
+                const GPakEntry& entry = Entries[job->Index];
+                job->Outcome =
+                    writer.WriteFile(lead + entry.Name, Handle, entry.Offset, entry.Size);
+                if (job->Outcome != Platform::TreeWrite::Written) {
+                    job->SystemError = Platform::GetLastError();
+                }
+            }
+        };
+        std::thread second;
+        Platform::WriteTree secondTree;
+        if (WorthTwoWriters(jobs.size(), bytes) && !OrderMatters(paths) && secondTree.Open(root)) {
+            try {
+                second = std::thread(write, std::ref(secondTree), false);
+            } catch (const std::system_error&) {
+                // No thread to be had: one writer does it all.
+            }
+        }
+        write(tree, true);
+        if (second.joinable()) second.join();
+    }
+
+    // The outcomes, in the order the entries were asked for, as one writer would have met them.
+    size_t next = 0;
+    for (int32_t i : tried) {
         const GPakEntry& entry = Entries[i];
         GPakProblem problem;
         problem.Index = i;
@@ -79,23 +191,17 @@ GPakExtractResult GPakFile::ExtractEntries(const std::string& folder,
             result.Problems.push_back(problem);
             continue;
         }
-        // The target is made only once there is something to put in it.
-        if (!treeOpen) {
-            if (!(root.empty() || TryEnsureDirectoryExists(root)) || !tree.Open(root)) {
-                result.Status = GPakExtractStatus::NoTarget;
-                result.SystemError = Platform::GetLastError();
-                break;
-            }
-            treeOpen = true;
+        if (!targetOpen) {
+            result.Status = GPakExtractStatus::NoTarget;
+            break;
         }
-        const Platform::TreeWrite outcome =
-            tree.WriteFile(lead + entry.Name, Handle, entry.Offset, entry.Size);
-        if (outcome == Platform::TreeWrite::Written) {
+        const Job& job = jobs[next++];
+        if (job.Outcome == Platform::TreeWrite::Written) {
             ++result.Written;
             continue;
         }
-        problem.Reason = FromTreeWrite(outcome);
-        problem.SystemError = Platform::GetLastError();
+        problem.Reason = FromTreeWrite(job.Outcome);
+        problem.SystemError = job.SystemError;
         result.Problems.push_back(problem);
         // An entry whose file cannot be made is skipped quietly, as ever; a link on the way
         // or a cut-off copy is worth a line.

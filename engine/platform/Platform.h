@@ -146,8 +146,9 @@ public:
     bool Open(const std::string& root);
     // Writes a new file at relative (below the root; either separator, no ".." components,
     // no leading separator) with size bytes of the stream from, read at offset without moving
-    // the stream. Missing folders on the way are made; folders once made or checked are
-    // remembered, so a tree costs each folder only once.
+    // the stream, so WriteTrees on other threads may copy from the same stream at once.
+    // Missing folders on the way are made; folders once made or checked are remembered, so a
+    // tree costs each folder only once.
     TreeWrite WriteFile(const std::string& relative, FILE* from, int64_t offset, uint64_t size);
 
     struct State;

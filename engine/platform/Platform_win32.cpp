@@ -279,23 +279,32 @@ TreeWrite WriteTree::WriteFile(const std::string& relative, FILE* from, int64_t 
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (out == INVALID_HANDLE_VALUE) return TreeWrite::Refused;
 
-    bool ok = _fseeki64(from, offset, SEEK_SET) == 0;
-    DWORD error = ok ? ERROR_SUCCESS : ERROR_SEEK;
+    // Positional reads leave the stream where it was, so writers on other threads can share it.
+    const HANDLE in = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(from)));
+    bool ok = in != INVALID_HANDLE_VALUE;
+    DWORD error = ok ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
     constexpr size_t kChunk = 1 << 20;
     std::vector<char> buffer(static_cast<size_t>(size < kChunk ? size : kChunk));
+    uint64_t at = static_cast<uint64_t>(offset);
     for (uint64_t left = size; ok && left > 0;) {
-        const size_t want = static_cast<size_t>(left < buffer.size() ? left : buffer.size());
-        const size_t got = fread(buffer.data(), 1, want, from);
+        const DWORD want = static_cast<DWORD>(left < buffer.size() ? left : buffer.size());
+        OVERLAPPED where = {};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD got = 0;
         DWORD put = 0;
-        if (got == 0) {
+        if (!ReadFile(in, buffer.data(), want, &got, &where)) {
+            ok = false;
+            error = ::GetLastError();
+        } else if (got == 0) {
             ok = false;
             error = ERROR_HANDLE_EOF;
-        } else if (!::WriteFile(out, buffer.data(), static_cast<DWORD>(got), &put, nullptr) ||
-                   put != got) {
+        } else if (!::WriteFile(out, buffer.data(), got, &put, nullptr) || put != got) {
             ok = false;
             error = ::GetLastError();
         }
         left -= got;
+        at += got;
     }
     if (!CloseHandle(out) && ok) {
         ok = false;

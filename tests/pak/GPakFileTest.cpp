@@ -315,6 +315,90 @@ TEST_F(GPakFileExtract, AReadOnlyFileInTheWayIsKept) {
     fs::permissions(dir.Path() / "out/ro.txt", fs::perms::owner_all);
 }
 
+// Many entries are written by two threads. Whatever the number, the files, the problems and
+// the log lines must come out as one writer meeting the entries in order would leave them.
+class ManyEntriesExtract : public ::testing::TestWithParam<int> {
+protected:
+    // Adds the parameter's count of plain entries, spread over a dozen folders, to b.
+    static void AddFiller(PakBuilder& b) {
+        for (int i = 0; i < GetParam(); ++i) {
+            b.Add("fill" + std::to_string(i % 12) + "/f" + std::to_string(i) + ".dat",
+                  std::string(static_cast<size_t>(i % 700), static_cast<char>('a' + i % 26)));
+        }
+    }
+    static void CheckFiller(const std::string& out) {
+        for (int i = 0; i < GetParam(); i += 37) {
+            EXPECT_EQ(
+                ReadFile(out + "fill" + std::to_string(i % 12) + "/f" + std::to_string(i) + ".dat"),
+                std::string(static_cast<size_t>(i % 700), static_cast<char>('a' + i % 26)));
+        }
+    }
+    std::string Extract(const PakBuilder& b) {
+        WriteFile(dir.Path() / "test.pak", b.Bytes());
+        loaded.Load(dir / "test.pak");
+        loaded.ExtractAll(dir / "out/");
+        return dir / "out/";
+    }
+    TempDir dir;
+    GPakFile loaded;
+};
+
+TEST_P(ManyEntriesExtract, ProblemsAndLogLinesKeepTheEntriesOrder) {
+    fs::create_directories(dir.Path() / "out");
+    WriteFile(dir.Path() / "out/taken", "a file where a folder is needed");
+    const bool linked =
+        TestSupport::MakeFileLink(dir.Path() / "test.pak", dir.Path() / "out/linked.txt");
+    PakBuilder b;
+    AddFiller(b);
+    const int32_t first = static_cast<int32_t>(b.Records.size());
+    b.Add("../climbs.txt", "x").Add("taken/below.txt", "x").Add("linked.txt", "x");
+    AddFiller(b);
+    b.Add("/rooted.txt", "x");
+    TestSupport::LogCapture log;
+    const std::string out = Extract(b);
+
+    CheckFiller(out);
+    std::vector<std::pair<int32_t, GPakReason>> expected{
+        {first, GPakReason::NameClimbsOut},
+        {first + 1, GPakReason::PathBlocked},
+        {first + 2, GPakReason::LinkOnTheWay},
+        {static_cast<int32_t>(b.Records.size()) - 1, GPakReason::NameStartsWithSeparator}};
+    if (!linked) expected.erase(expected.begin() + 2);
+    EXPECT_EQ(Reasons(loaded.GetExtractResult().Problems), expected);
+    EXPECT_EQ(loaded.GetExtractResult().Written,
+              static_cast<int32_t>(b.Records.size()) - 4 + (linked ? 0 : 1));
+    // A blocked path is skipped quietly; the others are logged in the entries' order.
+    std::vector<std::string> lines;
+    for (const auto& [index, reason] : expected) {
+        if (reason == GPakReason::PathBlocked) continue;
+        lines.push_back("Skipped pak entry " + std::to_string(index) + " [" +
+                        b.Records[static_cast<size_t>(index)].Name +
+                        "]: " + GPakFile::ReasonText(reason));
+    }
+    EXPECT_EQ(log.Messages(), lines);
+}
+
+// The second writer starts from the back, so these would come out wrong if it took them.
+TEST_P(ManyEntriesExtract, NamesWhoseOrderMattersAreWrittenInOrder) {
+    PakBuilder b;
+    b.Add("a", "a plain file");
+    AddFiller(b);
+    b.Add("a/b.txt", "needs a folder named a")
+        .Add("SAME.TXT", "other case")
+        .Add("same.txt", "first")
+        .Add("same.txt", "last");
+    const std::string out = Extract(b);
+
+    CheckFiller(out);
+    EXPECT_EQ(ReadFile(out + "same.txt"), "last");
+    EXPECT_EQ(ReadFile(out + "a"), "a plain file");
+    const std::vector<std::pair<int32_t, GPakReason>> blocked{
+        {GetParam() + 1, GPakReason::PathBlocked}};
+    EXPECT_EQ(Reasons(loaded.GetExtractResult().Problems), blocked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, ManyEntriesExtract, ::testing::Values(0, 300));
+
 // Links that someone planted in the target before the run. Whatever they point at lies in
 // outside/, beside the target, where one sentinel file must stay exactly as it was.
 struct PlantedLink {
