@@ -179,6 +179,41 @@ TEST(GPakFileCreate, LeavesOutWhatIsNotAPlainFile) {
                            {dir / "data/pipe", GPakReason::NotARegularFile}}));
 }
 
+// A tree of many files, with sizes on both sides of the whole-read limit and of the gathered
+// writes, and things that are no plain files among them.
+TEST(GPakFileCreate, ManyFilesOfEverySizeAndKindPackExactly) {
+    TempDir dir;
+    std::map<std::string, std::string> expected;
+    std::vector<size_t> sizes{0, 1, 65535, 65536, 65537, size_t{1} << 20, (size_t{1} << 20) + 1};
+    for (size_t i = 0; i < 150; ++i) sizes.push_back(i < 7 ? sizes[i] : (i * 2399) % 140000);
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        std::string bytes(sizes[i], '\0');
+        for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>((k * 131 + i) >> 2);
+        const std::string name = "f" + std::to_string(i);
+        WriteFile(dir.Path() / "data" / name, bytes);
+        expected[name] = bytes;
+    }
+    std::map<std::string, GPakReason> leftOut;
+    if (TestSupport::kPosixFileSystem) {
+        for (int i = 0; i < 3; ++i) {
+            const std::string n = std::to_string(i);
+            ASSERT_TRUE(TestSupport::MakeFifo(dir.Path() / "data" / ("pipe" + n)));
+            ASSERT_TRUE(TestSupport::MakeFileLink(dir.Path() / "nowhere",
+                                                  dir.Path() / "data" / ("dangling" + n)));
+            leftOut[dir / ("data/pipe" + n)] = GPakReason::NotARegularFile;
+            leftOut[dir / ("data/dangling" + n)] = GPakReason::CannotOpen;
+        }
+    }
+    GPakFile pak;
+    pak.Create(dir / "data/*.*", dir / "many.pak", 0, "");
+    EXPECT_EQ(ReadBack(dir / "many.pak"), expected);
+    const GPakCreateResult& result = pak.GetCreateResult();
+    EXPECT_TRUE(result.Written);
+    std::map<std::string, GPakReason> seen;
+    for (const GPakProblem& left : result.LeftOut) seen[left.Source] = left.Reason;
+    EXPECT_EQ(seen, leftOut);
+}
+
 TEST(GPakFileCreate, NeverPacksTheArchiveIntoItself) {
     TempDir dir;
     WriteFile(dir.Path() / "data/a.txt", "a");
