@@ -6,6 +6,7 @@
 
 #include "diagnostics/GDebugLog.h"
 #include "diagnostics/GFile.h"
+#include "platform/Platform.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
 
@@ -224,6 +225,18 @@ int32_t LibFont::MeasureCellWidth(int32_t top, int32_t left, const uint8_t* texe
     return best - left;
 }
 
+namespace {
+
+// Width files are made anew: whatever has the name is removed first (a read-only file stays,
+// and the create then fails), and the file is created exclusively, so a link planted at the
+// name is replaced rather than written through to wherever it leads.
+FILE* CreateWidthFile(const char* path, const char* mode) {
+    Platform::RemoveFile(path);
+    return Platform::OpenStream(path, mode);
+}
+
+}  // namespace
+
 bool LibFont::GenerateFontWidthData() {
     if (Rows <= 0 || Columns <= 0) return false;
     IDirect3DTexture9* texture = GetTextureManager().GetTexture(TextureName);
@@ -269,9 +282,9 @@ bool LibFont::GenerateFontWidthData() {
 
     char path[128];
     snprintf(path, sizeof path, "./data/fonts/%s.dat", TextureName.c_str());
-    FILE* widthfile = GFile::Open(path, "wb");
+    FILE* widthfile = CreateWidthFile(path, "wbx");
     snprintf(path, sizeof path, "./data/fonts/%s.txt", TextureName.c_str());
-    FILE* textfile = widthfile != nullptr ? GFile::Open(path, "wt") : nullptr;
+    FILE* textfile = widthfile != nullptr ? CreateWidthFile(path, "wtx") : nullptr;
     bool written = widthfile != nullptr && textfile != nullptr;
     if (!written) {
         LogLine("Cannot create font width files for %s", TextureName.c_str());

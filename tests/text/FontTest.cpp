@@ -183,6 +183,27 @@ void PrintTo(const BadTexture& c, std::ostream* os) {
     *os << c.what;
 }
 
+// The width files' folder is the modder's: a link planted at a width file's name must be
+// replaced by the new file, and whatever it led to left as it was.
+TEST_F(WidthFileTest, LinksAtTheWidthFilesNamesAreReplacedNotWrittenThrough) {
+    TextTest::MakeFontTexture(engine().PDevice, "synthetic.tex");
+    std::filesystem::create_directories("data/fonts");
+    TestSupport::WriteFile("outside.txt", "untouched");
+    const bool linked = TestSupport::MakeFileLink(std::filesystem::absolute("outside.txt"),
+                                                  "data/fonts/synthetic.tex.dat") &&
+                        TestSupport::MakeFileLink(std::filesystem::absolute("missing.txt"),
+                                                  "data/fonts/synthetic.tex.txt");
+    if (!linked && !TestSupport::kPosixFileSystem) GTEST_SKIP() << "no links to files here";
+    ASSERT_TRUE(linked);
+    LibFont font;
+    Generate(font);
+    EXPECT_EQ(TestSupport::ReadFile("outside.txt"), "untouched");
+    EXPECT_FALSE(std::filesystem::exists("missing.txt"));
+    EXPECT_FALSE(std::filesystem::is_symlink("data/fonts/synthetic.tex.dat"));
+    EXPECT_EQ(std::filesystem::file_size("data/fonts/synthetic.tex.dat"), 1024u);
+    EXPECT_EQ(TestSupport::ReadLines("data/fonts/synthetic.tex.txt").size(), 256u);
+}
+
 class UnmeasurableTextureTest : public WidthFileTest,
                                 public ::testing::WithParamInterface<BadTexture> {};
 
