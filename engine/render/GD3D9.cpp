@@ -502,6 +502,9 @@ void GD3D9::SetDefaultRenderStates() {
     PDevice->SetRenderState(D3DRS_SRCBLENDALPHA, D3DBLEND_SRCALPHA);
     PDevice->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_ONE);
     PDevice->SetFVF(kScreenVertexFVF);
+    // Wireframe outlives the device: a new or reset one starts in solid fill, and left so,
+    // the next ToggleWireframe would do the opposite of what the flag says.
+    if (Wireframe) PDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
 }
 
 void GD3D9::SetBlendMode(int mode) {

@@ -66,6 +66,8 @@ public:
 
     // ---- States and viewport ----
 
+    // Also puts the device in wireframe fill while Wireframe is on, since every new or reset
+    // device starts in solid fill; Init and so Restore run it.
     void SetDefaultRenderStates();
     // 0 normal alpha blending, 1 additive; the device is told only about changes.
     void SetBlendMode(int mode);

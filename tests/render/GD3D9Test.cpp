@@ -514,6 +514,53 @@ TEST_F(EngineFixture, ReleaseTwiceAndRestoreAfterReleaseAreSafe) {
     EXPECT_NE(engine().PDevice, nullptr);
 }
 
+// Each way a host gets a fresh device: a restore, and a reset of its own followed by the
+// default states.
+class WireframeAcrossDevices : public EngineFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WireframeAcrossDevices, FillFollowsTheFlagAndTheToggleStaysTrue) {
+    ASSERT_TRUE(Start());
+    engine().ToggleWireframe();
+    ASSERT_TRUE(engine().Wireframe);
+    if (GetParam()) {
+        ASSERT_TRUE(engine().Restore());
+    } else {
+        ASSERT_EQ(engine().PDevice->Reset(&engine().PresentParams), D3D_OK);
+        engine().SetDefaultRenderStates();
+    }
+    DWORD fill = 0;
+    engine().PDevice->GetRenderState(D3DRS_FILLMODE, &fill);
+    EXPECT_EQ(fill, static_cast<DWORD>(D3DFILL_WIREFRAME));
+
+    // A filled rectangle in wireframe lights its edges and leaves its inside alone.
+    RECT r;
+    SetRect(&r, 4, 4, 20, 16);
+    engine().BeginScene();
+    engine().FillRect(r, 0xFFFF0000);
+    engine().EndScene();
+    std::vector<uint32_t> px = BackBuffer();
+    EXPECT_EQ(Rgb(px, 7, 7), 0u);  // far from the edges and the diagonal
+    size_t lit = 0;
+    for (uint32_t p : px) lit += (p & 0xFFFFFF) != 0;
+    EXPECT_GT(lit, 0u);
+
+    // The toggle now turns it off, on the device as in the flag.
+    engine().ToggleWireframe();
+    EXPECT_FALSE(engine().Wireframe);
+    engine().PDevice->GetRenderState(D3DRS_FILLMODE, &fill);
+    EXPECT_EQ(fill, static_cast<DWORD>(D3DFILL_SOLID));
+    engine().BeginScene();
+    engine().FillRect(r, 0xFFFF0000);
+    engine().EndScene();
+    px = BackBuffer();
+    EXPECT_EQ(Rgb(px, 7, 7), 0xFF0000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, WireframeAcrossDevices, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Restore" : "ResetAndDefaultStates";
+                         });
+
 TEST_F(EngineFixture, RestoreReportsAFailedStart) {
     ASSERT_TRUE(Start());
     SoftD3D::FailNextCall("Direct3DCreate9", E_FAIL);
