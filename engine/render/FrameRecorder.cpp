@@ -39,6 +39,10 @@ void GFrameRecorder::EndFrame() {
 
 void GFrameRecorder::DrawGraph() {
     EndFrame();
+    DrawFrameTimes();
+}
+
+void GFrameRecorder::DrawFrameTimes() {
     GD3D9& engine = GetD3DEngine();
     engine.FillRect(GraphRect, 0x80000000);
     engine.DrawRect(GraphRect, 0x80FFFFFF);

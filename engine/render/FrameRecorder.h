@@ -46,6 +46,9 @@ public:
     // Closes the frame and draws the frame times in GraphRect, newest at the left, 60 ms the
     // full height, with a line at the 60 frames per second level.
     void DrawGraph();
+    // Draws the graph as DrawGraph does, without closing a frame: the times stay as they
+    // are, for a host that shows a scene held still.
+    void DrawFrameTimes();
     const float* GetFrameTimes() const { return FrameTimes; }
 
     RECT GraphRect = {100, 100, 500, 500};

@@ -77,6 +77,14 @@ TEST_F(FrameRecorderTest, GraphBarsAreFrameTimesOverSixtyMillisecondsOfHeight) {
     EXPECT_NEAR(redRows(8), 15, 1);
     EXPECT_EQ(redRows(16), 0);
     EXPECT_EQ(Pixel(pixels, 200, 43), 0xFFFFFFu);
+
+    // Drawn again without closing a frame, the times and so the picture stay as they were.
+    clock.Now += 45;
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    recorder().DrawFrameTimes();
+    EXPECT_FLOAT_EQ(recorder().GetFrameTimes()[0], 0.0f);
+    EXPECT_FLOAT_EQ(recorder().GetFrameTimes()[1], 30.0f);
+    EXPECT_EQ(BackBuffer(), pixels);
 }
 
 }  // namespace
