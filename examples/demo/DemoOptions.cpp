@@ -10,7 +10,7 @@
 
 const char* const kDemoUsage =
     "usage: demo [--width W] [--height H] [--sprites N] [--fullscreen] [--immediate]\n"
-    "            [--headless] [--no-batching] [--textures DIR]\n"
+    "            [--headless] [--no-batching] [--textures DIR] [--font DIR]\n"
     "            [--frames N [--screenshot FILE] [--hold]]\n";
 
 namespace {
@@ -57,6 +57,8 @@ bool ParseValued(const std::string& name, const char* value, DemoOptions& option
     long number = 0;
     if (name == "--textures") {
         options.Textures = value;
+    } else if (name == "--font") {
+        options.Font = value;
     } else if (name == "--screenshot") {
         if (!ScreenshotFormatFor(value, options.ScreenshotFormat)) {
             std::fprintf(stderr, "demo: the screenshot must end in .png, .bmp, .tga or .jpg\n");

@@ -13,6 +13,9 @@ struct DemoOptions {
     bool Headless = false;
     bool Batching = true;
     std::string Textures = DEMO_TEXTURES;
+    // The folder of the baked font: its texture, and its widths below data/fonts/. Empty when
+    // the build baked none.
+    std::string Font = DEMO_FONT;
     // Unattended run: stop after this many frames (0: run until the user quits).
     long Frames = 0;
     // Written from the last frame of an unattended run.

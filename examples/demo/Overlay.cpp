@@ -1,68 +1,194 @@
 #include "Overlay.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
 
+#include "render/BaseSprite.h"
+#include "render/FrameRecorder.h"
 #include "render/GD3D9.h"
+#include "text/TextEngine.h"
 
 namespace {
 
-constexpr int kLeft = 8;
-constexpr int kTop = 8;
-constexpr int kGraphHeight = 60;
-// Frame times from 0 to this many milliseconds fill the graph's height.
-constexpr float kGraphMilliseconds = 50.0f;
-// The bar is full at this many frames per second.
-constexpr float kBarFramesPerSecond = 240.0f;
+// The font fontbake makes: 16 x 16 cells of 32 pixels, drawn at 32 pixels.
+const char* const kFont = "dejavu.dds";
+constexpr int kCell = 32;
+
+constexpr uint32_t kPanelFill = 0xC0101828;
+constexpr uint32_t kPanelFrame = 0xFF8090A8;
+
+// The status panel in the top-left corner: three lines of figures, the graph, two lines of keys.
+constexpr int kStatusLeft = 8;
+constexpr int kStatusTop = 8;
+constexpr int kStatusWidth = 276;
+constexpr int kGraphTop = kStatusTop + 62;
+constexpr int kGraphHeight = 60;  // the recorder's full height is 60 ms: a pixel a millisecond
+constexpr int kStatusHeight = kGraphTop - kStatusTop + kGraphHeight + 44;
+// Frames the figure is the median of.
+constexpr int kFigureFrames = 30;
+
+// The text panel in the bottom-right corner. Its height cuts the paragraph through a line.
+constexpr int kTextPanelWidth = 360;
+constexpr int kTextPanelHeight = 110;
+constexpr int kTextPadding = 8;
+
+const char* const kParagraph =
+    "This panel is the text engine at work. The paragraph is wrapped to the width of the "
+    "panel, every full line is justified by widening the gaps between its words, and what "
+    "does not fit is clipped at the panel's frame, so the last line shown may be cut through "
+    "the middle. The glyphs come from a TrueType font baked into a texture when the demo was "
+    "built, and they reach the screen through the same device as the sprites behind them.";
+
+const char* const kTurningLine = "Bitmap text turns with the scene";
+
+RECT Rect(int left, int top, int right, int bottom) {
+    RECT r;
+    SetRect(&r, left, top, right, bottom);
+    return r;
+}
+
+// Narrows the viewport to the part of rect on screen, so that nothing drawn until
+// RestoreViewport shows outside it. False, the viewport left alone, when none of it is.
+bool ClipTo(const RECT& rect) {
+    const int left = std::max<int>(rect.left, 0);
+    const int top = std::max<int>(rect.top, 0);
+    const int right = std::min<int>(rect.right, ScreenWidth);
+    const int bottom = std::min<int>(rect.bottom, ScreenHeight);
+    if (right <= left || bottom <= top) return false;
+    GetD3DEngine().CliViewport(left, top, right, bottom);
+    return true;
+}
+
+// Lays out text wrapped to width from (x, y), every line but the last justified, down to the
+// first line that starts at or below bottom.
+void AddJustifiedParagraph(TextManager& text, const std::string& paragraph, float x, float y,
+                           float width, float bottom, uint32_t colour) {
+    const float lineHeight =
+        text.GetSize() + static_cast<float>(text.GetCurrentFont()->LineSpacing);
+    std::string line = paragraph;
+    std::string rest;
+    for (; !line.empty() && y < bottom; y += lineHeight) {
+        text.SplitLine(static_cast<int32_t>(width), line, rest);
+        if (rest.empty())
+            text.AddText(line, x, y, colour, 0.0f, 0);
+        else
+            text.AddJustifiedText(line, x, y, width, colour);
+        line.swap(rest);
+    }
+}
 
 }  // namespace
 
-void Overlay::AddFrameTime(float milliseconds) {
-    times_[next_] = milliseconds;
-    next_ = (next_ + 1) % kHistory;
-    count_ = std::min(count_ + 1, kHistory);
+bool Overlay::LoadFont(const std::string& folder) {
+    hasFont_ = false;
+    const std::string widths = folder + "/data/fonts/" + kFont + ".dat";
+    // Without its width file the font would measure the texture and write one into the
+    // working folder; the demo leaves no files behind, so it goes without the text instead.
+    std::error_code error;
+    if (folder.empty() || !std::filesystem::is_regular_file(widths, error)) return false;
+    TextManager& text = GetTextManager();
+    if (!text.IsInitialised()) text.Init();
+    LibFont* font = text.AddFont(widths, kFont, kCell, kCell, 16, 16);
+    hasFont_ = font != nullptr && font->Texture.GetTexture() != nullptr && text.SetFont(kFont);
+    return hasFont_;
 }
 
-float Overlay::FramesPerSecond() const {
-    float total = 0;
-    for (int i = 0; i < count_; i++) total += times_[i];
-    return total > 0 ? 1000.0f * count_ / total : 0.0f;
+float Overlay::FramesPerSecond() {
+    const float* times = GetFrameRecorder().GetFrameTimes();
+    std::vector<float> recent;
+    for (int i = 0; i < kFigureFrames && i < GFrameRecorder::NUMFRAMES; i++)
+        if (times[i] > 0.0f) recent.push_back(times[i]);
+    if (recent.empty()) return 0.0f;
+    std::nth_element(recent.begin(), recent.begin() + recent.size() / 2, recent.end());
+    return 1000.0f / recent[recent.size() / 2];
 }
 
-void Overlay::Draw(const OverlayState& state) const {
+void Overlay::Draw(const OverlayState& state) {
+    DrawStatus(state);
+    if (!hasFont_) return;
+    DrawTextPanel();
+    DrawTurningLine(state.Seconds);
+}
+
+void Overlay::DrawStatus(const OverlayState& state) {
     GD3D9& engine = GetD3DEngine();
-    const int width = 2 * kHistory + 8;
-    const RECT panel = {kLeft, kTop, kLeft + width, kTop + kGraphHeight + 28};
-    engine.FillRect(panel, 0xC0101828);
-    engine.DrawRect(panel, 0xFF8090A8);
+    const RECT panel =
+        Rect(kStatusLeft, kStatusTop, kStatusLeft + kStatusWidth, kStatusTop + kStatusHeight);
+    engine.FillRect(panel, kPanelFill);
+    engine.DrawRect(panel, kPanelFrame);
 
-    // The graph, oldest frame on the left, with lines at 60 and 30 frames per second.
-    const float left = kLeft + 4.0f;
-    const float bottom = kTop + 4.0f + kGraphHeight;
-    auto heightOf = [](float ms) {
-        return std::min(ms, kGraphMilliseconds) / kGraphMilliseconds * kGraphHeight;
-    };
-    for (float ms : {1000.0f / 60, 1000.0f / 30})
-        engine.DrawLine(left, bottom - heightOf(ms), left + 2 * kHistory, bottom - heightOf(ms),
-                        0xFF405060);
-    for (int i = 1; i < count_; i++) {
-        const int oldest = count_ < kHistory ? 0 : next_;
-        const float a = times_[(oldest + i - 1) % kHistory];
-        const float b = times_[(oldest + i) % kHistory];
-        engine.DrawLine(left + 2.0f * (i - 1), bottom - heightOf(a), left + 2.0f * i,
-                        bottom - heightOf(b), 0xFF60E080);
-    }
+    // A long frame (a restore, a stall) would draw its bar far above the graph: the graph is
+    // clipped to its own frame, edges included.
+    GFrameRecorder& recorder = GetFrameRecorder();
+    recorder.GraphRect =
+        Rect(kStatusLeft + 8, kGraphTop, kStatusLeft + kStatusWidth - 8, kGraphTop + kGraphHeight);
+    const RECT& graph = recorder.GraphRect;
+    const bool clipped = ClipTo(Rect(graph.left, graph.top, graph.right + 1, graph.bottom + 1));
+    if (state.Held)
+        recorder.DrawFrameTimes();
+    else
+        recorder.DrawGraph();
+    if (clipped) engine.RestoreViewport();
 
-    // Frames per second as a bar under the graph.
-    const float fill = std::min(FramesPerSecond() / kBarFramesPerSecond, 1.0f);
-    const RECT bar = {kLeft + 4, kTop + kGraphHeight + 10,
-                      kLeft + 4 + static_cast<LONG>(fill * (width - 40)), kTop + kGraphHeight + 20};
-    if (bar.right > bar.left) engine.FillRect(bar, 0xFFF4D03F);
+    if (!hasFont_) return;
+    TextManager& text = GetTextManager();
+    const float x = static_cast<float>(kStatusLeft + 8);
+    char line[128];
+    text.SetSize(16.0f);
+    snprintf(line, sizeof line, "%.1f frames per second", FramesPerSecond());
+    text.AddText(line, x, kStatusTop + 6.0f, 0xFFF4D03F, 0.0f, 0);
+    snprintf(line, sizeof line, "%d sprites", state.Sprites);
+    text.AddText(line, x, kStatusTop + 24.0f, 0xFFFFFFFF, 0.0f, 0);
+    snprintf(line, sizeof line, "wireframe %s, batching %s", state.Wireframe ? "on" : "off",
+             state.Batching ? "on" : "off");
+    text.AddText(line, x, kStatusTop + 42.0f, 0xFF80D0FF, 0.0f, 0);
+    text.SetSize(14.0f);
+    const float keys = static_cast<float>(kGraphTop + kGraphHeight + 8);
+    text.AddText("W wireframe, B batching, + and - sprites", x, keys, 0xFFB0B8C8, 0.0f, 0);
+    text.AddText("F11 full screen, F12 screenshot, Esc quits", x, keys + 16.0f, 0xFFB0B8C8, 0.0f,
+                 0);
+    text.Render(-1);
+}
 
-    // The switches: wireframe, then batching; lit when on.
-    for (int i = 0; i < 2; i++) {
-        const bool on = i == 0 ? state.Wireframe : state.Batching;
-        const RECT mark = {kLeft + width - 30 + 14 * i, kTop + kGraphHeight + 10,
-                           kLeft + width - 20 + 14 * i, kTop + kGraphHeight + 20};
-        engine.FillRect(mark, on ? 0xFF40C0FF : 0xFF303844);
-    }
+void Overlay::DrawTextPanel() {
+    const int width = std::min(kTextPanelWidth, ScreenWidth - 16);
+    const int height = std::min(kTextPanelHeight, ScreenHeight - 16);
+    if (width <= 2 * kTextPadding || height <= 2 * kTextPadding) return;
+    GD3D9& engine = GetD3DEngine();
+    const RECT panel =
+        Rect(ScreenWidth - 8 - width, ScreenHeight - 8 - height, ScreenWidth - 8, ScreenHeight - 8);
+    engine.FillRect(panel, kPanelFill);
+    engine.DrawRect(panel, kPanelFrame);
+
+    // Inside the frame: the text is laid out as if the panel went on, and the viewport cuts it.
+    const RECT inside = Rect(panel.left + 1, panel.top + 1, panel.right, panel.bottom);
+    if (!ClipTo(inside)) return;
+    TextManager& text = GetTextManager();
+    text.SetSize(16.0f);
+    AddJustifiedParagraph(text, kParagraph, static_cast<float>(panel.left + kTextPadding),
+                          static_cast<float>(panel.top + kTextPadding),
+                          static_cast<float>(width - 2 * kTextPadding),
+                          static_cast<float>(panel.bottom), 0xFFE8ECF0);
+    text.Render(-1);
+    engine.RestoreViewport();
+}
+
+void Overlay::DrawTurningLine(float seconds) {
+    TextManager& text = GetTextManager();
+    text.SetSize(24.0f);
+    // The line turns about its middle: DrawRotatedText centres each glyph's cell on the
+    // baseline, so the ink runs from half a cell before the start to half a cell before the end.
+    const float angle = std::fmod(90.0f + seconds * 24.0f, 360.0f);
+    const float radians = angle * 0.017453292f;
+    const float cell =
+        kCell * text.GetSize() / static_cast<float>(text.GetCurrentFont()->NativeSize);
+    const float half = (static_cast<float>(text.GetStringLength(kTurningLine)) - cell) / 2.0f;
+    const float x = ScreenWidth / 2.0f - std::sin(radians) * half;
+    const float y = ScreenHeight / 2.0f + std::cos(radians) * half;
+    // A dark copy a pixel and a half down and right keeps it readable over bright sprites.
+    text.DrawRotatedText(kTurningLine, x + 1.5f, y + 1.5f, angle, 0xC0000000);
+    text.DrawRotatedText(kTurningLine, x, y, angle, 0xFFFFFFFF);
 }

@@ -1,24 +1,40 @@
-// The demo's overlay: a panel in the top-left corner with a graph of the recent frame times,
-// a bar for the frames per second, and a mark for each switch the keys turn.
+// The demo's overlay, drawn with the engine's own pieces: in the top-left corner the frames
+// per second, the sprite count and the switches as text in the baked font, over the frame
+// recorder's graph of the recent frame times; in the bottom-right corner a panel holding a
+// wrapped, justified paragraph clipped to the panel's frame; and a line of text that turns
+// about the middle of the screen.
 #pragma once
 
-#include <array>
+#include <string>
 
 struct OverlayState {
     bool Wireframe = false;
     bool Batching = true;
+    int Sprites = 0;
+    // The scene stands still: the graph and the figures show the frames as they were.
+    bool Held = false;
+    // Seconds of scene time, which turn the rotating line.
+    float Seconds = 0.0f;
 };
 
 class Overlay {
 public:
-    void AddFrameTime(float milliseconds);
-    // Over the frames the graph shows; 0 before the first.
-    float FramesPerSecond() const;
-    void Draw(const OverlayState& state) const;
+    // Loads the font baked into folder (its texture there, its widths in data/fonts/) into the
+    // text manager; the host adds folder to the texture folders first. A device start
+    // forgets fonts, so this runs after every one. False when the font is not there: the
+    // overlay then draws everything but the text.
+    bool LoadFont(const std::string& folder);
+    bool HasFont() const { return hasFont_; }
+    // The median frames per second of the newest frames the frame recorder holds; 0 before
+    // the first.
+    static float FramesPerSecond();
+    // Closes the frame on the frame recorder, unless the scene is held, and draws.
+    void Draw(const OverlayState& state);
 
 private:
-    static constexpr int kHistory = 120;
-    std::array<float, kHistory> times_{};
-    int next_ = 0;
-    int count_ = 0;
+    void DrawStatus(const OverlayState& state);
+    void DrawTextPanel();
+    void DrawTurningLine(float seconds);
+
+    bool hasFont_ = false;
 };

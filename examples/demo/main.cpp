@@ -1,8 +1,9 @@
 // The engine's demo: several thousand sprites bouncing with rotation, tint and additive
-// blending, and an overlay with the frame times, in a desktop window.
+// blending, and an overlay in the baked font with the frame times, in a desktop window.
 //
 //   demo [--width W] [--height H] [--sprites N] [--fullscreen] [--immediate] [--headless]
-//        [--no-batching] [--textures DIR] [--frames N [--screenshot FILE] [--hold]]
+//        [--no-batching] [--textures DIR] [--font DIR]
+//        [--frames N [--screenshot FILE] [--hold]]
 //
 // Keys: W wireframe, B batching, + and - the sprite count, F11 full-screen, F12 a screenshot
 // (demo-1.png, demo-2.png, ... in the working folder), Esc quits.
@@ -29,6 +30,7 @@
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
 #include "render/GVertexBuffer.h"
+#include "text/TextEngine.h"
 
 namespace {
 
@@ -40,17 +42,22 @@ struct Host {
     std::unique_ptr<Platform::Window> Window;
     std::unique_ptr<SpriteField> Field;  // made once the textures can be found
     Overlay Panel;
-    OverlayState Switches;
+    bool Batching = true;
+    // Scene time: it advances only while the scene runs.
+    double Seconds = 0;
     int Width = 0;  // of the back buffer
     int Height = 0;
 };
 
 // After every start of the device: the presentation interval asked for, the vertex buffer
-// the sprites draw through, the screen size sprites test against, and the wireframe switch,
-// which a new device does not keep.
+// the sprites draw through, the screen size sprites test against, and the font, which a
+// restore forgets.
 bool PrepareDevice(Host& host) {
     GD3D9& engine = GetD3DEngine();
     if (host.Options.Immediate) {
+        // The engine always starts its device with the default interval, and its Restore
+        // starts over the same way, so another interval takes a reset of our own after each
+        // start. The reset brings the device's default states back; the engine's go on top.
         engine.PresentParams.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
         if (FAILED(engine.PDevice->Reset(&engine.PresentParams))) return false;
         engine.SetDefaultRenderStates();
@@ -65,9 +72,7 @@ bool PrepareDevice(Host& host) {
     ScreenWidth = host.Width;
     ScreenHeight = host.Height;
     GlobalVB.Init(GVertexBuffer::MAXVERTS, true);
-    engine.Wireframe = !host.Switches.Wireframe;
-    engine.ToggleWireframe();
-    engine.SetBatching(host.Switches.Batching);
+    host.Panel.LoadFont(host.Options.Font);
     return true;
 }
 
@@ -81,12 +86,18 @@ std::string NextScreenshotName() {
     }
 }
 
-void DrawScene(Host& host) {
+void DrawScene(Host& host, bool held) {
     GD3D9& engine = GetD3DEngine();
     engine.BeginScene();
     engine.ClearScreen(kBackground);
-    host.Field->Draw(host.Switches.Batching);
-    host.Panel.Draw(host.Switches);
+    host.Field->Draw(host.Batching);
+    OverlayState state;
+    state.Wireframe = engine.Wireframe;
+    state.Batching = host.Batching;
+    state.Sprites = host.Field->Count();
+    state.Held = held;
+    state.Seconds = static_cast<float>(host.Seconds);
+    host.Panel.Draw(state);
     engine.EndScene();
 }
 
@@ -102,12 +113,11 @@ bool HandleKeys(Host& host, std::deque<int>& keys, bool& screenshot) {
             case Platform::kKeyEscape:
                 return false;
             case 'W':
-                host.Switches.Wireframe = !host.Switches.Wireframe;
                 engine.ToggleWireframe();
                 break;
             case 'B':
-                host.Switches.Batching = !host.Switches.Batching;
-                engine.SetBatching(host.Switches.Batching);
+                host.Batching = !host.Batching;
+                engine.SetBatching(host.Batching);
                 break;
             case Platform::kKeyPlus:
             case Platform::kKeyNumpadAdd:
@@ -174,9 +184,9 @@ int Run(Host& host) {
             const double step = options.Frames != 0 ? 1.0 / 60 : std::min(elapsed, 0.1);
             host.Field->Step(static_cast<float>(step), static_cast<float>(host.Width),
                              static_cast<float>(host.Height));
-            if (frame > 0) host.Panel.AddFrameTime(static_cast<float>(elapsed * 1000));
+            host.Seconds += step;
         }
-        DrawScene(host);
+        DrawScene(host, held);
 
         const bool lastFrame = options.Frames != 0 && frame + 1 == options.Frames;
         std::string shot;
@@ -212,8 +222,7 @@ int Run(Host& host) {
                 "%ld frames in %.2f s: %.1f frames per second (%d sprites, %d x %d, "
                 "batching %s)\n",
                 frame, unattendedSeconds, unattendedSeconds > 0 ? frame / unattendedSeconds : 0.0,
-                host.Field->Count(), host.Width, host.Height,
-                host.Switches.Batching ? "on" : "off");
+                host.Field->Count(), host.Width, host.Height, host.Batching ? "on" : "off");
             std::fflush(stdout);
             if (!options.Hold) break;
             held = true;
@@ -231,7 +240,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const DemoOptions& options = host.Options;
-    host.Switches.Batching = options.Batching;
+    host.Batching = options.Batching;
 
     Platform::WindowSettings settings;
     settings.Title = "Engine demo";
@@ -247,23 +256,33 @@ int main(int argc, char** argv) {
         return 2;
     }
     GD3D9& engine = GetD3DEngine();
+    GetTextureManager().AddTextureFolder(options.Textures);
+    if (!options.Font.empty()) GetTextureManager().AddTextureFolder(options.Font);
     if (!engine.Init(host.Window->Handle(), options.Width, options.Height, true) ||
         !PrepareDevice(host)) {
         std::fprintf(stderr, "demo: the graphics device could not be started\n");
         return 2;
     }
+    engine.SetBatching(host.Batching);
     FillSinCosTables();
-    GetTextureManager().AddTextureFolder(options.Textures);
     if (GetTextureManager().GetTexture("ball.png") == nullptr) {
         std::fprintf(stderr, "demo: the sprite textures are not in %s (--textures DIR)\n",
                      options.Textures.c_str());
         engine.Release();
         return 2;
     }
+    if (!host.Panel.HasFont()) {
+        if (options.Font.empty())
+            std::fprintf(stderr, "demo: this build baked no font (--font DIR): no text\n");
+        else
+            std::fprintf(stderr, "demo: no baked font in %s (--font DIR): no text\n",
+                         options.Font.c_str());
+    }
     host.Field = std::make_unique<SpriteField>();
     host.Field->Resize(options.Sprites, static_cast<float>(host.Width),
                        static_cast<float>(host.Height));
     const int status = Run(host);
+    GetTextManager().Release();
     GlobalVB.Release();
     engine.Release();
     return status;

@@ -97,6 +97,28 @@ TEST_F(TextFixture, RotatedTextAtNinetyDegreesRunsAlongX) {
     ExpectImage(BackBuffer(), expected, kWidth, kHeight);
 }
 
+// A panel clips text through the engine's viewport: laid out as if the panel went on, drawn
+// only inside it, straight and rotated alike.
+TEST_F(TextFixture, TextInANarrowedViewportShowsOnlyInsideIt) {
+    const int left = 30, top = 25, right = 140, bottom = 45;
+    engine().CliViewport(left, top, right, bottom);
+    const std::string line = "Tofu ff, fox\tWow";
+    text().AddText(line, 3.0f, 20.0f, 0xFFFFFFFF, 0.0f, 0);
+    EXPECT_TRUE(text().Render(-1));
+    engine().SetPointFiltering();  // Render went back to linear filtering
+    text().DrawRotatedText("fox", 125.0f, 30.0f, 90.0f, 0xFFFFFFFF);  // across the right edge
+    engine().RestoreViewport();
+
+    Expected full(kWidth, kHeight);
+    full.Line(line, 3, 20);
+    full.Line("fox", 125 - TextTest::kCell / 2, 30 - TextTest::kCell / 2);
+    Expected clipped(kWidth, kHeight);
+    for (int y = top; y < bottom; y++)
+        for (int x = left; x < right; x++)
+            if (full.At(x, y)) clipped.Set(x, y);
+    ExpectImage(BackBuffer(), clipped, kWidth, kHeight);
+}
+
 TEST_F(TextFixture, RotatedTextAtZeroDegreesRunsUpward) {
     engine().SetPointFiltering();
     text().DrawRotatedText("AA", 100.0f, 50.0f, 0.0f, 0xFFFFFFFF);

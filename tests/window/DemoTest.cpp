@@ -171,7 +171,7 @@ TEST(DemoOnDesktop, UnattendedFrameReachesTheScreenAndTheKeysAct) {
     TempDir dir;
     Spawned demo;
     ASSERT_TRUE(demo.Start(
-        DemoArguments(server.Display(), {"--width", "320", "--height", "240", "--sprites", "400",
+        DemoArguments(server.Display(), {"--width", "480", "--height", "360", "--sprites", "400",
                                          "--frames", "5", "--screenshot", "shot.png", "--hold"}),
         dir.Path()));
     auto keys = [&](std::vector<std::string> names) {
@@ -190,11 +190,28 @@ TEST(DemoOnDesktop, UnattendedFrameReachesTheScreenAndTheKeysAct) {
         args.insert(args.end(), names.begin(), names.end());
         return TestSupport::Run(WindowTest::FindProgram("env"), args, dir.Path());
     };
+    // Presses the keys, then F12, and reads the screenshot that follows.
+    int shots = 0;
+    auto shoot = [&](std::vector<std::string> names, Image& image) {
+        names.push_back("F12");
+        EXPECT_EQ(keys(names).ExitCode, 0);
+        shots++;
+        return AwaitImage(dir.Path() / ("demo-" + std::to_string(shots) + ".png"), image);
+    };
+    // Pixels of the rectangle [x0, x1) x [y0, y1) that are not the background.
+    auto lit = [](const Image& image, int x0, int y0, int x1, int y1) {
+        size_t count = 0;
+        for (int y = y0; y < y1; y++)
+            for (int x = x0; x < x1; x++) count += image.Pixels[y * image.Width + x] != kBackground;
+        return count;
+    };
 
     Image shot;
     ASSERT_TRUE(AwaitImage(dir.Path() / "shot.png", shot));
-    ASSERT_EQ(shot.Width, 320);
-    ASSERT_EQ(shot.Height, 240);
+    ASSERT_EQ(shot.Width, 480);
+    ASSERT_EQ(shot.Height, 360);
+    // The text is on: the font was found from the build tree.
+    EXPECT_EQ(TestSupport::ReadFile(dir.Path() / "err.txt").find("no text"), std::string::npos);
     // The screen shows what the device saved, once the server has drawn it.
     Image screen;
     size_t differences = shot.Pixels.size();
@@ -205,24 +222,37 @@ TEST(DemoOnDesktop, UnattendedFrameReachesTheScreenAndTheKeysAct) {
     }
     EXPECT_EQ(differences, 0u) << error;
 
-    // The held scene stands still: F12 saves it again. Then wireframe changes the picture,
-    // and with every sprite taken away only the background and the panel are left.
-    EXPECT_EQ(keys({"F12"}).ExitCode, 0);
+    // The held scene stands still, its figures and graph included: F12 saves it again. Then
+    // wireframe changes the picture.
     Image again;
-    ASSERT_TRUE(AwaitImage(dir.Path() / "demo-1.png", again));
+    ASSERT_TRUE(shoot({}, again));
     EXPECT_EQ(Differences(again, shot), 0u);
-    EXPECT_EQ(keys({"w", "F12"}).ExitCode, 0);
     Image wireframe;
-    ASSERT_TRUE(AwaitImage(dir.Path() / "demo-2.png", wireframe));
+    ASSERT_TRUE(shoot({"w"}, wireframe));
     EXPECT_NE(Differences(wireframe, shot), 0u);
-    EXPECT_EQ(keys({"minus", "F12"}).ExitCode, 0);
+
+    // Full screen resizes the window, and the demo restores the device for the new size. The
+    // new device still draws in wireframe, so the key turns it off and on again: the first
+    // press changes the picture, the second brings the same one back.
+    EXPECT_EQ(keys({"F11"}).ExitCode, 0);
+    Image restored;
+    for (int i = 0; i < 50 && restored.Width != 640; i++) ASSERT_TRUE(shoot({}, restored));
+    ASSERT_EQ(restored.Width, 640);
+    ASSERT_EQ(restored.Height, 480);
+    Image solid;
+    ASSERT_TRUE(shoot({"w"}, solid));
+    EXPECT_NE(Differences(solid, restored), 0u);
+    Image wireframeAgain;
+    ASSERT_TRUE(shoot({"w"}, wireframeAgain));
+    EXPECT_EQ(Differences(wireframeAgain, restored), 0u);
+
+    // With every sprite taken away, the lower left (below the status panel, left of the text
+    // panel, clear of the turning line) shows only the background; the sprites lit it before.
     Image empty;
-    ASSERT_TRUE(AwaitImage(dir.Path() / "demo-3.png", empty));
-    ASSERT_EQ(empty.Width, 320);
-    size_t field = 0;
-    for (int y = 120; y < 240; y++)
-        for (int x = 0; x < 320; x++) field += empty.Pixels[y * 320 + x] != kBackground;
-    EXPECT_EQ(field, 0u) << "pixels below the panel that are not background";
+    ASSERT_TRUE(shoot({"minus"}, empty));
+    ASSERT_EQ(empty.Width, 640);
+    EXPECT_GT(lit(solid, 0, 260, 260, 480), 0u);
+    EXPECT_EQ(lit(empty, 0, 260, 260, 480), 0u) << "pixels lit where only sprites were";
 
     // The demo may be gone before the key's release reaches its window, which xdotool
     // reports as an error: the demo's own exit status is what tells.
@@ -251,6 +281,16 @@ TEST(DemoWithoutDisplay, RefusesAWindowAndDrawsHeadlessWhenAsked) {
     size_t lit = 0;
     for (uint32_t pixel : image.Pixels) lit += pixel != kBackground;
     EXPECT_GT(lit, 0u) << "the frame shows nothing but the background";
+
+    // Without its font the demo runs all the same, and says so once.
+    RunResult plain = RunDemo("",
+                              {"--headless", "--width", "64", "--height", "48", "--frames", "3",
+                               "--font", (dir.Path() / "no-font").string()},
+                              dir.Path());
+    ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
+    const size_t said = plain.Err.find("no text");
+    EXPECT_NE(said, std::string::npos) << plain.Err;
+    EXPECT_EQ(plain.Err.find("no text", said + 1), std::string::npos) << plain.Err;
 }
 
 class DemoRefusals : public ::testing::TestWithParam<std::vector<std::string>> {};
