@@ -1,7 +1,9 @@
 // The rasterizer's vector paths against its scalar path: every path must give the same pixels,
-// bit for bit, for the blend setups that have vector code and for spans of every length.
+// bit for bit, for the blend setups that have vector code, for spans of every length, and for
+// turned quads, whose texture coordinates change along each span.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <random>
 
@@ -49,14 +51,59 @@ Image DrawRows(const PathCase& c, VectorPath path) {
     return target;
 }
 
+// Turned quads from under a pixel to wider than a chunk across, at random angles over a random
+// target, with a power-of-two texture. Their texture coordinates run over the texture, many
+// times over it (large steps), around 512 texels, where 16.16 coordinates pass 2^31 within a
+// span, and far beyond, where they never fit 32 bits. The last one has a colour per corner.
+Image DrawTurned(const PathCase& c, VectorPath path) {
+    constexpr int kSide = 96, kTexSide = 64, kQuads = 64;
+    std::mt19937 rng(13);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    Image texImg(kTexSide, kTexSide);
+    for (int y = 0; y < kTexSide; ++y)
+        for (int x = 0; x < kTexSide; ++x) texImg.Set(x, y, rng());
+    SoftRaster::Texture tex;
+    tex.Levels = 1;
+    tex.Level[0] = texImg.Surf();
+    Image target(kSide, kSide, c.TargetFormat);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) target.Set(x, y, rng());
+    State st = StateFor(target);
+    st.Tex = &tex;
+    c.Setup(st);
+    SoftRaster::LimitVectorPath(path);
+    for (int q = 0; q < kQuads; ++q) {
+        const double side = 0.5 + q * 1.5, angle = unit(rng) * 6.283185307179586;
+        const double cx = unit(rng) * kSide, cy = unit(rng) * kSide;
+        const double origins[] = {0.0, unit(rng) * 4 - 2, 511.5 + unit(rng) / 64, 40000.0};
+        const double u0 = origins[q % 4], v0 = origins[(q + q / 4) % 4];
+        const double reach = q % 4 == 1 ? 5.0 : 1.0;  // texture repeats across the quad
+        const uint32_t color = rng() | 0x01000000;
+        std::vector<SoftRaster::Vertex> quad;
+        for (int k = 0; k < 4; ++k) {
+            const double lx = (k & 1 ? 0.5 : -0.5) * side, ly = (k & 2 ? 0.5 : -0.5) * side;
+            quad.push_back(Vert(float(cx + std::cos(angle) * lx - std::sin(angle) * ly),
+                                float(cy + std::sin(angle) * lx + std::cos(angle) * ly),
+                                q + 1 == kQuads ? uint32_t(rng()) : color,
+                                float(u0 + (k & 1) * reach), float(v0 + (k >> 1) * reach)));
+        }
+        EXPECT_TRUE(DrawQuad(target, st, quad));
+    }
+    SoftRaster::LimitVectorPath(VectorPath::kAvx512);
+    return target;
+}
+
 class VectorPaths : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(VectorPaths, GiveTheScalarPathsPixels) {
-    const Image want = DrawRows(GetParam(), VectorPath::kScalar);
-    for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2, VectorPath::kAvx512}) {
-        if (path > SoftRaster::WidestVectorPath()) break;
-        Image got = DrawRows(GetParam(), path);
-        ASSERT_EQ(got.Bits, want.Bits) << "path " << int(path);
+    for (auto draw : {&DrawRows, &DrawTurned}) {
+        const Image want = draw(GetParam(), VectorPath::kScalar);
+        for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2, VectorPath::kAvx512}) {
+            if (path > SoftRaster::WidestVectorPath()) break;
+            Image got = draw(GetParam(), path);
+            ASSERT_EQ(got.Bits, want.Bits)
+                << (draw == &DrawRows ? "rows" : "turned quads") << ", path " << int(path);
+        }
     }
 }
 
@@ -109,6 +156,26 @@ INSTANTIATE_TEST_SUITE_P(
                                    st.AlphaTest = true;
                                    st.AlphaFunc = 5;
                                    st.AlphaRef = 0x40;
+                               }},
+                      PathCase{"WrapAddressing", PixelFormats::kA8R8G8B8,
+                               [](State& st) {
+                                   SourceOver(st);
+                                   st.AddressU = st.AddressV = 1;
+                               }},
+                      PathCase{"WrapAcrossClampDown", PixelFormats::kX8R8G8B8,
+                               [](State& st) {
+                                   SourceOver(st);
+                                   st.AddressU = 1;
+                               }},
+                      PathCase{"MirrorAddressing", PixelFormats::kA8R8G8B8,
+                               [](State& st) {
+                                   SourceOver(st);
+                                   st.AddressU = st.AddressV = 2;
+                               }},
+                      PathCase{"LinearFilter", PixelFormats::kA8R8G8B8,
+                               [](State& st) {
+                                   SourceOver(st);
+                                   st.MinFilter = st.MagFilter = 2;
                                }}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.Name); });
 

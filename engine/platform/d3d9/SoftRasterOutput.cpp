@@ -1,5 +1,7 @@
 // The output merger: alpha test, blending and the colour write mask, with vector paths
 // for 32-bit targets.
+#include <cstring>
+
 #include "platform/d3d9/SoftRasterPipeline.h"
 
 #if SOFTRASTER_X86_PATHS
@@ -111,6 +113,17 @@ struct V {
     static T Lanes(const uint16_t* v) { return _mm_set1_epi64x(FourWords(v)); }
     static T Load(const void* p) { return _mm_loadu_si128(static_cast<const T*>(p)); }
     static void Store(void* p, T v) { _mm_storeu_si128(static_cast<T*>(p), v); }
+    // The first n < kPixels pixels, through a buffer: the set has no masked moves.
+    static T LoadTail(const void* p, int n) {
+        uint32_t b[kPixels] = {};
+        std::memcpy(b, p, 4 * size_t(n));
+        return Load(b);
+    }
+    static void StoreTail(void* p, T v, int n) {
+        uint32_t b[kPixels];
+        Store(b, v);
+        std::memcpy(p, b, 4 * size_t(n));
+    }
     static T Unpacklo8(T a, T b) { return _mm_unpacklo_epi8(a, b); }
     static T Unpackhi8(T a, T b) { return _mm_unpackhi_epi8(a, b); }
     static T Packus16(T a, T b) { return _mm_packus_epi16(a, b); }
@@ -153,6 +166,15 @@ struct V {
     static T Lanes(const uint16_t* v) { return _mm256_set1_epi64x(FourWords(v)); }
     static T Load(const void* p) { return _mm256_loadu_si256(static_cast<const T*>(p)); }
     static void Store(void* p, T v) { _mm256_storeu_si256(static_cast<T*>(p), v); }
+    static T TailMask(int n) {
+        return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
+    static T LoadTail(const void* p, int n) {
+        return _mm256_maskload_epi32(static_cast<const int*>(p), TailMask(n));
+    }
+    static void StoreTail(void* p, T v, int n) {
+        _mm256_maskstore_epi32(static_cast<int*>(p), TailMask(n), v);
+    }
     static T Unpacklo8(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
     static T Unpackhi8(T a, T b) { return _mm256_unpackhi_epi8(a, b); }
     static T Packus16(T a, T b) { return _mm256_packus_epi16(a, b); }
@@ -198,6 +220,9 @@ struct V {
     static T Lanes(const uint16_t* v) { return _mm512_set1_epi64(FourWords(v)); }
     static T Load(const void* p) { return _mm512_loadu_si512(p); }
     static void Store(void* p, T v) { _mm512_storeu_si512(p, v); }
+    static __mmask16 TailMask(int n) { return __mmask16((1u << n) - 1); }
+    static T LoadTail(const void* p, int n) { return _mm512_maskz_loadu_epi32(TailMask(n), p); }
+    static void StoreTail(void* p, T v, int n) { _mm512_mask_storeu_epi32(p, TailMask(n), v); }
     static T Unpacklo8(T a, T b) { return _mm512_unpacklo_epi8(a, b); }
     static T Unpackhi8(T a, T b) { return _mm512_unpackhi_epi8(a, b); }
     static T Packus16(T a, T b) { return _mm512_packus_epi16(a, b); }
@@ -244,21 +269,19 @@ inline uint32_t Fast8888Pixel(const Output& o, uint32_t s, uint32_t d) {
 // 32-bit targets with the blend modes whose exact result fits 16-bit lanes. kSrcOver is the
 // renderer's usual mode (colour by source alpha and its inverse), whose factors cost less to
 // form; kModulate multiplies the texels by a constant diffuse colour on the way in. kPath is
-// the widest vector path used: whole vectors of each width down to SSE2, then single pixels.
+// the vector path used for the whole span; the scalar path goes pixel by pixel.
 template <int kPath, bool kAlphaTest, bool kXrgb, bool kSrcOver, bool kModulate>
 void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n, uint32_t color) {
     int i = 0;
 #if SOFTRASTER_X86_PATHS
-    if (kPath >= int(VectorPath::kAvx512))
-        i += avx512::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst, src, n, color);
-    if (kPath >= int(VectorPath::kAvx2) && n - i >= 8)
-        i += avx2::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst + 4 * i, src + i,
-                                                                      n - i, color);
+    if (kPath == int(VectorPath::kAvx512))
+        i = avx512::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst, src, n, color);
+    if (kPath == int(VectorPath::kAvx2))
+        i = avx2::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst, src, n, color);
 #endif
 #if SOFTRASTER_SSE2
-    if (kPath >= int(VectorPath::kSse2) && n - i >= 4)
-        i += sse2::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst + 4 * i, src + i,
-                                                                      n - i, color);
+    if (kPath == int(VectorPath::kSse2))
+        i = sse2::BlendLanes<kAlphaTest, kXrgb, kSrcOver, kModulate>(o, dst, src, n, color);
 #endif
     const uint32_t force = kXrgb ? 0xFF000000u : 0;
     for (; i < n; ++i) {

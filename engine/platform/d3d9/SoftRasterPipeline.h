@@ -197,6 +197,19 @@ using FetchRowFn = void (*)(const uint8_t* row, int64_t u, int64_t du, int n, ui
 FetchFn PickFetch(uint32_t format, bool linear, bool border);
 FetchRowFn PickFetchRow(uint32_t format);
 
+// Point sampling of a 32-bit ARGB level along a span whose coordinates (16.16, stepped per
+// pixel) stay within 32 bits: a vector path's shortcut past the general sampler.
+struct TexelWalk {
+    const uint8_t* Bits = nullptr;
+    int Pitch = 0;
+    int32_t UMax = 0, VMax = 0;  // the last texel when clamping, the mask when wrapping
+};
+using WalkFn = void (*)(const TexelWalk& w, int32_t u, int32_t du, int32_t v, int32_t dv, int n,
+                        uint32_t* out);
+// The walk for a level and its addressing on the current vector path, with walk filled in;
+// null where the general sampler must do it (the scalar path among them).
+WalkFn PickWalk(const Surface& level, uint32_t addressU, uint32_t addressV, TexelWalk& walk);
+
 // Whether a 32-bit ARGB value in memory has the byte order of A8R8G8B8 texels.
 constexpr bool NativeArgb() {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -250,6 +263,8 @@ struct LevelRef {
     FetchRowFn FetchRow = nullptr;  // point sampling along one row, no addressing needed
     bool Direct = false;            // texels are stored as native 32-bit ARGB
     int64_t Du = 0, Dv = 0;         // texel steps per pixel along x, 16.16
+    WalkFn Walk = nullptr;          // point sampling of slanted spans, where it applies
+    TexelWalk WalkArgs;
 };
 
 // Everything a primitive's spans need, set up once per primitive.

@@ -215,6 +215,8 @@ void Rasterizer::SetupSampler(Prim& p) const {
         p.Level[i].Direct = s->Format == PixelFormats::kA8R8G8B8 && NativeArgb();
         p.Level[i].Du = ToFixed(p.U.Dx * s->Width);
         p.Level[i].Dv = ToFixed(p.V.Dx * s->Height);
+        p.Level[i].Walk =
+            p.Linear ? nullptr : PickWalk(*s, st_.AddressU, st_.AddressV, p.Level[i].WalkArgs);
     }
     p.MipWeight = weight;
 }
@@ -240,6 +242,17 @@ const uint32_t* Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, 
                     return reinterpret_cast<const uint32_t*>(texels);
             }
             l.FetchRow(bits, u, du, n, out);
+            return out;
+        }
+    }
+    if (l.Walk != nullptr) {
+        // Linear in the pixel, so both ends inside 32 bits keep every pixel between inside.
+        auto fits = [](int64_t s) { return s >= INT32_MIN && s <= INT32_MAX; };
+        if (fits(u) && fits(v) && fits(u + du * (n - 1)) && fits(v + dv * (n - 1))) {
+            // Steps too wide for 32 bits still land right modulo 2^32, which is all a
+            // coordinate that stays within 32 bits needs.
+            l.Walk(l.WalkArgs, int32_t(u), int32_t(uint32_t(du)), int32_t(v), int32_t(uint32_t(dv)),
+                   n, out);
             return out;
         }
     }
