@@ -185,6 +185,52 @@ TEST(RasterCoverage, QuadsSharingFractionalEdges_CoverEveryPixelOnce) {
         for (int x = 0; x < 12; ++x) ASSERT_EQ(target.Get(x, y), 0x01010101u) << x << "," << y;
 }
 
+// A turned square of the given side about a centre, corners in Quad's order, with texture
+// coordinates from 0 to 1 across it.
+std::vector<Vertex> TurnedSquare(double cx, double cy, double side, double degrees,
+                                 uint32_t color) {
+    const double a = degrees * 3.14159265358979323846 / 180;
+    std::vector<Vertex> q;
+    for (int k = 0; k < 4; ++k) {
+        const double lx = (k & 1 ? 0.5 : -0.5) * side, ly = (k & 2 ? 0.5 : -0.5) * side;
+        q.push_back(Vert(float(cx + std::cos(a) * lx - std::sin(a) * ly),
+                         float(cy + std::sin(a) * lx + std::cos(a) * ly), color, float(k & 1),
+                         float(k >> 1)));
+    }
+    return q;
+}
+
+// Two triangles of a list that make a convex quad may be drawn as one polygon; either way they
+// light what they light one draw each: turned squares (some with edges through pixel centres)
+// and random corners, which make convex, concave and crossed quads, in both windings.
+TEST(RasterCoverage, QuadPairsLightWhatTheirTrianglesLightAlone) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int round = 0; round < 400; ++round) {
+        std::vector<Vertex> q;
+        if (round % 2 == 0) {
+            // Whole-pixel centres and 45 degrees put corners and edges on pixel centres.
+            const bool exact = round % 4 == 0;
+            const double cx = exact ? 12 + round % 7 : unit(rng) * 24 + 4;
+            const double cy = exact ? 11 + round % 5 : unit(rng) * 24 + 4;
+            const double side = exact ? 2 * std::sqrt(2.0) * (1 + round % 9) : unit(rng) * 30;
+            q = TurnedSquare(cx, cy, side, exact ? 45.0 * (round % 8) : unit(rng) * 360,
+                             0x01010101);
+        } else {
+            for (int k = 0; k < 4; ++k)
+                q.push_back(Vert(float(std::round(unit(rng) * 72) / 2 - 2),
+                                 float(std::round(unit(rng) * 72) / 2 - 2), 0x01010101));
+        }
+        if (round % 3 == 0) std::swap(q[0], q[3]);  // the other winding
+        Image merged(32, 32), alone(32, 32);
+        State st = CountingState(merged);
+        st.CullMode = round % 5 == 0 ? 3 : 1;  // counter-clockwise culled, or none
+        ASSERT_TRUE(DrawQuadAs(Path::kIndexedList, merged, st, q));
+        ASSERT_TRUE(DrawQuadAs(Path::kSeparateTriangles, alone, st, q));
+        ASSERT_EQ(merged.Bits, alone.Bits) << "round " << round;
+    }
+}
+
 TEST(RasterCoverage, CullModeDropsTrianglesOfTheCulledWinding) {
     Image target(8, 8);
     State st = StateFor(target);
@@ -370,6 +416,59 @@ TEST(RasterTexture, ClampAndWrapAddressingAtTheEdges) {
     st.AddressU = 1;  // wrap
     ASSERT_TRUE(DrawQuad(target, st, Quad(-0.5f, -0.5f, 11.5f, 0.5f, 0xFFFFFFFF, -1, 0, 2, 1)));
     for (int x = 0; x < 12; ++x) EXPECT_EQ(target.Get(x, 0), tex.Img.Get(x % 4, 0)) << x;
+}
+
+// A turned, point-sampled square shows at each pixel centre the texel found by turning that
+// centre back into the texture; centres within a hair of an edge or texel boundary may go
+// either way and are not checked.
+class TurnedTexture : public ::testing::TestWithParam<double> {};
+
+TEST_P(TurnedTexture, EachCentreShowsTheTexelUnderIt) {
+    constexpr double kSide = 30, kCx = 20.3, kCy = 19.8, kHair = 0.01;
+    constexpr uint32_t kBackground = 0xFF123456;
+    TestTexture tex(4, 4, PixelFormats::kA8R8G8B8);
+    Image target(40, 40, PixelFormats::kA8R8G8B8, kBackground);
+    State st = StateFor(target);
+    st.Tex = &tex.Tex;
+    ASSERT_TRUE(DrawQuad(target, st, TurnedSquare(kCx, kCy, kSide, GetParam(), 0xFFFFFFFF)));
+    const double a = GetParam() * 3.14159265358979323846 / 180;
+    int checked = 0;
+    for (int y = 0; y < target.Height; ++y)
+        for (int x = 0; x < target.Width; ++x) {
+            // The centre in the square's own frame, in texels from its corner.
+            const double dx = x - kCx, dy = y - kCy;
+            const double tu = (std::cos(a) * dx + std::sin(a) * dy) / kSide * 4 + 2;
+            const double tv = (-std::sin(a) * dx + std::cos(a) * dy) / kSide * 4 + 2;
+            auto nearLine = [&](double t) {
+                return std::fabs(t - std::round(t)) < kHair * 4 / kSide;
+            };
+            if (nearLine(tu) || nearLine(tv)) continue;
+            const bool inside = tu > 0 && tu < 4 && tv > 0 && tv < 4;
+            const uint32_t want =
+                inside ? tex.Img.Get(int(std::floor(tu)), int(std::floor(tv))) : kBackground;
+            ASSERT_EQ(target.Get(x, y), want) << x << "," << y;
+            ++checked;
+        }
+    EXPECT_GT(checked, 1400);
+}
+
+INSTANTIATE_TEST_SUITE_P(Angles, TurnedTexture,
+                         ::testing::Values(0.0, 17.0, 45.0, 90.0, 123.4, 200.0, 315.0, 359.5));
+
+// A quad whose texture coordinates no one plane fits keeps the bend along its diagonal that its
+// two triangles draw.
+TEST(RasterTexture, QuadWithABentMappingDrawsAsItsTriangles) {
+    TestTexture tex(8, 8, PixelFormats::kA8R8G8B8);
+    std::vector<Vertex> q = TurnedSquare(16.2, 15.7, 24, 30, 0xFFFFFFFF);
+    for (float shift : {0.3f, 0.01f}) {
+        q[3].U = 1 + shift;
+        Image merged(32, 32), alone(32, 32);
+        State st = StateFor(merged);
+        st.Tex = &tex.Tex;
+        ASSERT_TRUE(DrawQuadAs(Path::kIndexedList, merged, st, q));
+        ASSERT_TRUE(DrawQuadAs(Path::kSeparateTriangles, alone, st, q));
+        EXPECT_EQ(merged.Bits, alone.Bits) << shift;
+    }
 }
 
 TEST(RasterTexture, LinearMagnificationOfATwoTexelGradient) {

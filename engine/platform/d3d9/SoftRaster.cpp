@@ -4,7 +4,8 @@
 // coordinates) strictly inside its edges plus those exactly on a top or left edge, so triangles
 // that share an edge cover each pixel once. Two triangles that make an axis-aligned rectangle
 // with one consistent attribute plane are drawn as that rectangle, which is the common case
-// (sprites, glyphs) and saves the per-row edge work. Attributes are screen-linear planes
+// (sprites, glyphs) and saves the per-row edge work; two that make a convex quad (a turned
+// sprite) are drawn as one polygon, one span per row. Attributes are screen-linear planes
 // evaluated at pixel centres.
 //
 // Shading runs over spans in chunks: sample the texture, combine it with the diffuse colour,
@@ -164,8 +165,8 @@ bool Draw(const Surface& target, const State& state, Primitive kind, const Verte
         default:
             for (uint32_t t = 0; t < primitiveCount; ++t) {
                 if (r.SolidFill() && kind != kTriangleFan && t + 1 < primitiveCount &&
-                    r.Rectangle(corner(t, 0), corner(t, 1), corner(t, 2), corner(t + 1, 0),
-                                corner(t + 1, 1), corner(t + 1, 2))) {
+                    r.Pair(corner(t, 0), corner(t, 1), corner(t, 2), corner(t + 1, 0),
+                           corner(t + 1, 1), corner(t + 1, 2))) {
                     ++t;
                     continue;
                 }

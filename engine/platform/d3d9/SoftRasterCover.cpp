@@ -33,20 +33,42 @@ bool Rasterizer::SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& 
     return true;
 }
 
+// Rows of a small primitive lie a whole pitch apart; asking for the rows ahead early lets their
+// cache misses overlap the shading of this one. At most kPrefetchBytes from x0 are asked for.
+void Rasterizer::PrefetchRow(int y, int x0, int x1) const {
+    const uint8_t* ahead =
+        target_.Bits + std::ptrdiff_t(y) * target_.Pitch + std::ptrdiff_t(x0) * out_.Bpp;
+    const std::ptrdiff_t bytes =
+        std::min<std::ptrdiff_t>(std::ptrdiff_t(x1 - x0) * out_.Bpp, kPrefetchBytes);
+    for (std::ptrdiff_t b = 0; b < bytes; b += 64) __builtin_prefetch(ahead + b, 1);
+    __builtin_prefetch(ahead + bytes - 1, 1);
+}
+
 // Fills the pixel centres inside a triangle, with the top-left rule deciding centres that fall
 // exactly on an edge.
 void Rasterizer::CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p) {
-    int64_t area = Area2(v0, v1, v2);
+    const FixPt pts[3] = {v0, v1, v2};
+    CoverConvex(pts, 3, p);
+}
+
+// The same for a strictly convex polygon of three or four corners in either winding. The top-
+// left rule lights a centre on an edge exactly when the centre nudged a hair right (and far
+// less down) lies inside, so a convex quad lights what its two halves would light together.
+void Rasterizer::CoverConvex(const FixPt* corners, int n, const Prim& p) {
+    const int64_t area = Area2(corners[0], corners[1], corners[2]);
     if (area == 0) return;
-    if (area < 0) std::swap(v1, v2);
+    FixPt pts[4];
+    for (int i = 0; i < n; ++i) pts[i] = area > 0 ? corners[i] : corners[i == 0 ? 0 : n - i];
     struct Edge {
         int64_t X, Y, Dx, Dy, Bias;
     };
-    const FixPt pts[3] = {v0, v1, v2};
-    Edge edges[3];
-    for (int i = 0; i < 3; ++i) {
+    Edge edges[4];
+    int64_t minY = corners[0].Y, maxY = corners[0].Y;
+    for (int i = 0; i < n; ++i) {
         const FixPt& a = pts[i];
-        const FixPt& b = pts[(i + 1) % 3];
+        const FixPt& b = pts[(i + 1) % n];
+        minY = std::min(minY, a.Y);
+        maxY = std::max(maxY, a.Y);
         Edge& e = edges[i];
         e.X = a.X;
         e.Y = a.Y;
@@ -56,13 +78,23 @@ void Rasterizer::CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p) {
         const bool topLeft = (e.Dy == 0 && e.Dx > 0) || e.Dy < 0;
         e.Bias = topLeft ? 0 : 1;
     }
-    const int64_t minY = std::min({v0.Y, v1.Y, v2.Y}), maxY = std::max({v0.Y, v1.Y, v2.Y});
     const int yFirst = int(std::max<int64_t>(clip_.Top, CeilDiv(minY, kSub)));
     const int yLast = int(std::min<int64_t>(clip_.Bottom - 1, FloorDiv(maxY, kSub)));
+    // A small polygon's rows lie a pitch apart, each in cache lines of its own.
+    int64_t minX = pts[0].X, maxX = pts[0].X;
+    for (int i = 1; i < n; ++i) {
+        minX = std::min(minX, pts[i].X);
+        maxX = std::max(maxX, pts[i].X);
+    }
+    const int xFirst = int(std::max<int64_t>(clip_.Left, CeilDiv(minX, kSub)));
+    const int xEnd = int(std::min<int64_t>(clip_.Right, FloorDiv(maxX, kSub) + 1));
+    const bool small = int64_t(xEnd - xFirst) * out_.Bpp <= kPrefetchBytes;
     for (int y = yFirst; y <= yLast; ++y) {
+        if (small && y + kRowsAhead <= yLast) PrefetchRow(y + kRowsAhead, xFirst, xEnd);
         const int64_t py = int64_t(y) * kSub;
         int64_t lo = clip_.Left, hi = clip_.Right - 1;
-        for (const Edge& e : edges) {
+        for (int i = 0; i < n; ++i) {
+            const Edge& e = edges[i];
             // Inside when c - Dy * px >= Bias, px being the pixel centre in sub-pixels.
             const int64_t c = e.Dx * (py - e.Y) + e.Dy * e.X;
             if (e.Dy == 0) {
@@ -171,8 +203,8 @@ bool SameAttributes(const Vertex& a, const Vertex& b) {
     return a.Color == b.Color && a.U == b.U && a.V == b.V;
 }
 
-bool Rasterizer::Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
-                           const Vertex& e, const Vertex& f) {
+bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
+                      const Vertex& e, const Vertex& f) {
     // Find the shared pair: first triangle (a, b, c), second (d, e, f).
     const Vertex* first[3] = {&a, &b, &c};
     const Vertex* second[3] = {&d, &e, &f};
@@ -194,13 +226,19 @@ bool Rasterizer::Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, co
         return false;
     const Vertex& o0 = *first[3 - sharedFirst[0] - sharedFirst[1]];
     const Vertex& o1 = *second[3 - sharedSecond[0] - sharedSecond[1]];
-    // The shared edge must be the diagonal of an axis-aligned rectangle.
     if (!Finite(s0) || !Finite(s1) || !Finite(o0) || !Finite(o1)) return false;
-    if (s0.X == s1.X || s0.Y == s1.Y) return false;
+    if (!InGuard(s0) || !InGuard(s1) || !InGuard(o0) || !InGuard(o1)) return false;
+    const int64_t areaA = Area2(Snap(a.X, a.Y), Snap(b.X, b.Y), Snap(c.X, c.Y));
+    const int64_t areaB = Area2(Snap(d.X, d.Y), Snap(e.X, e.Y), Snap(f.X, f.Y));
+    if (areaA == 0 || areaB == 0) return false;
+    const bool culled = Culled(areaA);
+    if (culled != Culled(areaB)) return false;
+    // The shared edge must be the diagonal of an axis-aligned rectangle, or else of a convex
+    // quad.
     const bool o0Ok = (o0.X == s0.X && o0.Y == s1.Y) || (o0.X == s1.X && o0.Y == s0.Y);
     const bool o1Ok = (o1.X == s0.X && o1.Y == s1.Y) || (o1.X == s1.X && o1.Y == s0.Y);
-    if (!o0Ok || !o1Ok || SamePlace(o0, o1)) return false;
-    if (!InGuard(s0) || !InGuard(s1)) return false;
+    if (s0.X == s1.X || s0.Y == s1.Y || !o0Ok || !o1Ok || SamePlace(o0, o1))
+        return ConvexQuad(a, d, s0, s1, o0, o1, culled);
     // One attribute plane for both halves: opposite corners sum alike.
     if (double(s0.U) + s1.U != double(o0.U) + o1.U || double(s0.V) + s1.V != double(o0.V) + o1.V)
         return false;
@@ -210,12 +248,7 @@ bool Rasterizer::Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, co
         for (int k = 0; k < 4; ++k)
             if (Ch(s0.Color, k) + Ch(s1.Color, k) != Ch(o0.Color, k) + Ch(o1.Color, k))
                 return false;
-    const int64_t areaA = Area2(Snap(a.X, a.Y), Snap(b.X, b.Y), Snap(c.X, c.Y));
-    const int64_t areaB = Area2(Snap(d.X, d.Y), Snap(e.X, e.Y), Snap(f.X, f.Y));
-    if (areaA == 0 || areaB == 0) return false;
-    const bool culledA = Culled(areaA), culledB = Culled(areaB);
-    if (culledA != culledB) return false;
-    if (culledA) return true;
+    if (culled) return true;
 
     const AttrVertex v[3] = {Attr(a), Attr(b), Attr(c)};
     Prim p;
@@ -228,19 +261,46 @@ bool Rasterizer::Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, co
     const int y0 = int(std::max<int64_t>(clip_.Top, CeilDiv(lt.Y, kSub)));
     const int y1 = int(std::min<int64_t>(clip_.Bottom, CeilDiv(rb.Y, kSub)));
     if (x0 >= x1) return true;
-    // Rows of a small rectangle lie a whole pitch apart; asking for the rows ahead early lets
-    // their cache misses overlap the shading of this one.
-    constexpr int kAhead = 3;
-    const std::ptrdiff_t bytes = std::min<std::ptrdiff_t>(std::ptrdiff_t(x1 - x0) * out_.Bpp, 512);
     for (int y = y0; y < y1; ++y) {
-        if (y + kAhead < y1) {
-            const uint8_t* ahead = target_.Bits + std::ptrdiff_t(y + kAhead) * target_.Pitch +
-                                   std::ptrdiff_t(x0) * out_.Bpp;
-            for (std::ptrdiff_t b = 0; b < bytes; b += 64) __builtin_prefetch(ahead + b, 1);
-            __builtin_prefetch(ahead + bytes - 1, 1);
-        }
+        if (y + kRowsAhead < y1) PrefetchRow(y + kRowsAhead, x0, x1);
         Shade(p, y, x0, x1);
     }
+    return true;
+}
+
+// Two triangles, (a, ...) and (d, ...), that share the diagonal s0-s1 of a quad, such as a
+// turned sprite, drawn as one convex polygon with the first triangle's attribute plane: each
+// row is one span, set up once. Only where the quad is strictly convex, its colour constant,
+// and that plane gives the fourth corner its own texture coordinates to within 1/256 texel
+// (less than snapping corners to 1/256 pixel moves them), so that the picture stays what the
+// two triangles draw; false otherwise, with nothing drawn.
+bool Rasterizer::ConvexQuad(const Vertex& a, const Vertex& d, const Vertex& s0, const Vertex& s1,
+                            const Vertex& o0, const Vertex& o1, bool culled) {
+    const FixPt corners[4] = {Snap(s0.X, s0.Y), Snap(o0.X, o0.Y), Snap(s1.X, s1.Y),
+                              Snap(o1.X, o1.Y)};
+    // Each diagonal has the other's ends strictly on either side.
+    auto apart = [](int64_t p, int64_t q) { return (p > 0 && q < 0) || (p < 0 && q > 0); };
+    if (!apart(Area2(corners[0], corners[2], corners[1]),
+               Area2(corners[0], corners[2], corners[3])) ||
+        !apart(Area2(corners[1], corners[3], corners[0]),
+               Area2(corners[1], corners[3], corners[2])))
+        return false;
+    if (st_.ShadeMode == kShadeFlat
+            ? a.Color != d.Color
+            : s0.Color != o0.Color || s1.Color != o0.Color || o1.Color != o0.Color)
+        return false;
+    if (culled) return true;
+    const AttrVertex v[3] = {Attr(s0), Attr(o0), Attr(s1)};
+    Prim p;
+    if (!SetupTriangle(v, a.Color, p)) return false;
+    if (p.Textured) {
+        constexpr double kTolerance = 1.0 / 256;
+        const Surface& base = st_.Tex->Level[0];
+        const double du = (p.U.At(o1.X, o1.Y) - o1.U) * base.Width;
+        const double dv = (p.V.At(o1.X, o1.Y) - o1.V) * base.Height;
+        if (!(std::fabs(du) <= kTolerance && std::fabs(dv) <= kTolerance)) return false;
+    }
+    CoverConvex(corners, 4, p);
     return true;
 }
 

@@ -306,9 +306,10 @@ public:
     bool Empty() const { return clip_.Left >= clip_.Right || clip_.Top >= clip_.Bottom; }
 
     void Triangle(const Vertex& a, const Vertex& b, const Vertex& c);
-    // Draws two triangles that may form a rectangle; false when they do not.
-    bool Rectangle(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
-                   const Vertex& e, const Vertex& f);
+    // Draws two triangles that form an axis-aligned rectangle or a convex quad with one
+    // attribute plane as that one shape; false, with nothing drawn, when they do not.
+    bool Pair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d, const Vertex& e,
+              const Vertex& f);
     void Line(const Vertex& a, const Vertex& b);
     void Point(const Vertex& a);
     bool SolidFill() const { return st_.FillMode != kFillWireframe && st_.FillMode != kFillPoint; }
@@ -319,7 +320,13 @@ private:
     }
     bool SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& p) const;
     void SetupSampler(Prim& p) const;
+    bool ConvexQuad(const Vertex& a, const Vertex& d, const Vertex& s0, const Vertex& s1,
+                    const Vertex& o0, const Vertex& o1, bool culled);
+    static constexpr int kRowsAhead = 3;
+    static constexpr int kPrefetchBytes = 512;
+    void PrefetchRow(int y, int x0, int x1) const;
     void CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p);
+    void CoverConvex(const FixPt* corners, int n, const Prim& p);
     void CoverClipped(const AttrVertex v[3], const Prim& p);
     void Shade(const Prim& p, int y, int x0, int x1);
     const uint32_t* Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n,
