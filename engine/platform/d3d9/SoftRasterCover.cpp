@@ -33,17 +33,6 @@ bool Rasterizer::SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& 
     return true;
 }
 
-// Rows of a small primitive lie a whole pitch apart; asking for the rows ahead early lets their
-// cache misses overlap the shading of this one. At most kPrefetchBytes from x0 are asked for.
-void Rasterizer::PrefetchRow(int y, int x0, int x1) const {
-    const uint8_t* ahead =
-        target_.Bits + std::ptrdiff_t(y) * target_.Pitch + std::ptrdiff_t(x0) * out_.Bpp;
-    const std::ptrdiff_t bytes =
-        std::min<std::ptrdiff_t>(std::ptrdiff_t(x1 - x0) * out_.Bpp, kPrefetchBytes);
-    for (std::ptrdiff_t b = 0; b < bytes; b += 64) __builtin_prefetch(ahead + b, 1);
-    __builtin_prefetch(ahead + bytes - 1, 1);
-}
-
 // Fills the pixel centres inside a triangle, with the top-left rule deciding centres that fall
 // exactly on an edge.
 void Rasterizer::CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p) {
