@@ -1,14 +1,7 @@
 // The output merger: alpha test, blending and the colour write mask, with vector paths
 // for 32-bit targets.
-#include <cstring>
-
 #include "platform/d3d9/SoftRasterPipeline.h"
-
-#if SOFTRASTER_X86_PATHS
-#include <immintrin.h>
-#elif SOFTRASTER_SSE2
-#include <emmintrin.h>
-#endif
+#include "platform/d3d9/SoftRasterVectors.h"
 
 namespace SoftRaster {
 namespace detail {
@@ -95,163 +88,28 @@ void OutputGeneric(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
     PixelFormats::WriteRow(o.Format, dst, r, n);
 }
 
-#if SOFTRASTER_SSE2
-// Four 16-bit values as one 64-bit word, the first lowest: one pixel's lanes.
-inline int64_t FourWords(const uint16_t* v) {
-    return int64_t(uint64_t(v[0]) | uint64_t(v[1]) << 16 | uint64_t(v[2]) << 32 |
-                   uint64_t(v[3]) << 48);
-}
+}  // namespace
 
+// The blend kernel for each instruction set.
+#if SOFTRASTER_SSE2
 namespace sse2 {
-struct V {
-    using T = __m128i;
-    static constexpr int kPixels = 4;
-    static T Zero() { return _mm_setzero_si128(); }
-    static T Set16(short v) { return _mm_set1_epi16(v); }
-    static T Set32(int v) { return _mm_set1_epi32(v); }
-    // Four 16-bit values, once per pixel.
-    static T Lanes(const uint16_t* v) { return _mm_set1_epi64x(FourWords(v)); }
-    static T Load(const void* p) { return _mm_loadu_si128(static_cast<const T*>(p)); }
-    static void Store(void* p, T v) { _mm_storeu_si128(static_cast<T*>(p), v); }
-    // The first n < kPixels pixels, through a buffer: the set has no masked moves.
-    static T LoadTail(const void* p, int n) {
-        uint32_t b[kPixels] = {};
-        std::memcpy(b, p, 4 * size_t(n));
-        return Load(b);
-    }
-    static void StoreTail(void* p, T v, int n) {
-        uint32_t b[kPixels];
-        Store(b, v);
-        std::memcpy(p, b, 4 * size_t(n));
-    }
-    static T Unpacklo8(T a, T b) { return _mm_unpacklo_epi8(a, b); }
-    static T Unpackhi8(T a, T b) { return _mm_unpackhi_epi8(a, b); }
-    static T Packus16(T a, T b) { return _mm_packus_epi16(a, b); }
-    static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
-    static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
-    static T Mullo16(T a, T b) { return _mm_mullo_epi16(a, b); }
-    static T Srli16By8(T a) { return _mm_srli_epi16(a, 8); }
-    static T Srli32By24(T a) { return _mm_srli_epi32(a, 24); }
-    static T AlphaWords(T a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF); }
-    static T And(T a, T b) { return _mm_and_si128(a, b); }
-    static T Or(T a, T b) { return _mm_or_si128(a, b); }
-    static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
-    static T AndNot(T a, T b) { return _mm_andnot_si128(a, b); }
-    static T AddsU8(T a, T b) { return _mm_adds_epu8(a, b); }
-    static T CmpLt32(T a, T b) { return _mm_cmplt_epi32(a, b); }
-    static T CmpEq32(T a, T b) { return _mm_cmpeq_epi32(a, b); }
-    static T CmpGt32(T a, T b) { return _mm_cmpgt_epi32(a, b); }
-};
 #include "SoftRasterBlendLanes.inc"
 }  // namespace sse2
 #endif
-
 #if SOFTRASTER_X86_PATHS
-// The wider paths are compiled for their instruction sets here and run only where the
-// processor has them. Their unpack and pack steps work within 128-bit lanes, so the pixel
-// order comes out as it went in.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+SOFTRASTER_TARGET_AVX2
 namespace avx2 {
-struct V {
-    using T = __m256i;
-    static constexpr int kPixels = 8;
-    static T Zero() { return _mm256_setzero_si256(); }
-    static T Set16(short v) { return _mm256_set1_epi16(v); }
-    static T Set32(int v) { return _mm256_set1_epi32(v); }
-    static T Lanes(const uint16_t* v) { return _mm256_set1_epi64x(FourWords(v)); }
-    static T Load(const void* p) { return _mm256_loadu_si256(static_cast<const T*>(p)); }
-    static void Store(void* p, T v) { _mm256_storeu_si256(static_cast<T*>(p), v); }
-    static T TailMask(int n) {
-        return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    }
-    static T LoadTail(const void* p, int n) {
-        return _mm256_maskload_epi32(static_cast<const int*>(p), TailMask(n));
-    }
-    static void StoreTail(void* p, T v, int n) {
-        _mm256_maskstore_epi32(static_cast<int*>(p), TailMask(n), v);
-    }
-    static T Unpacklo8(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
-    static T Unpackhi8(T a, T b) { return _mm256_unpackhi_epi8(a, b); }
-    static T Packus16(T a, T b) { return _mm256_packus_epi16(a, b); }
-    static T Add16(T a, T b) { return _mm256_add_epi16(a, b); }
-    static T Sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
-    static T Mullo16(T a, T b) { return _mm256_mullo_epi16(a, b); }
-    static T Srli16By8(T a) { return _mm256_srli_epi16(a, 8); }
-    static T Srli32By24(T a) { return _mm256_srli_epi32(a, 24); }
-    static T AlphaWords(T a) {
-        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF);
-    }
-    static T And(T a, T b) { return _mm256_and_si256(a, b); }
-    static T Or(T a, T b) { return _mm256_or_si256(a, b); }
-    static T Xor(T a, T b) { return _mm256_xor_si256(a, b); }
-    static T AndNot(T a, T b) { return _mm256_andnot_si256(a, b); }
-    static T AddsU8(T a, T b) { return _mm256_adds_epu8(a, b); }
-    static T CmpLt32(T a, T b) { return _mm256_cmpgt_epi32(b, a); }
-    static T CmpEq32(T a, T b) { return _mm256_cmpeq_epi32(a, b); }
-    static T CmpGt32(T a, T b) { return _mm256_cmpgt_epi32(a, b); }
-};
 #include "SoftRasterBlendLanes.inc"
 }  // namespace avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512dq"))), \
-                             apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512dq")
-// The compiler's own AVX-512 header starts some results from a deliberately undefined value,
-// which its flow analysis then reports as used uninitialised.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+SOFTRASTER_TARGET_END
+SOFTRASTER_TARGET_AVX512
 namespace avx512 {
-struct V {
-    using T = __m512i;
-    static constexpr int kPixels = 16;
-    static T Zero() { return _mm512_setzero_si512(); }
-    static T Set16(short v) { return _mm512_set1_epi16(v); }
-    static T Set32(int v) { return _mm512_set1_epi32(v); }
-    static T Lanes(const uint16_t* v) { return _mm512_set1_epi64(FourWords(v)); }
-    static T Load(const void* p) { return _mm512_loadu_si512(p); }
-    static void Store(void* p, T v) { _mm512_storeu_si512(p, v); }
-    static __mmask16 TailMask(int n) { return __mmask16((1u << n) - 1); }
-    static T LoadTail(const void* p, int n) { return _mm512_maskz_loadu_epi32(TailMask(n), p); }
-    static void StoreTail(void* p, T v, int n) { _mm512_mask_storeu_epi32(p, TailMask(n), v); }
-    static T Unpacklo8(T a, T b) { return _mm512_unpacklo_epi8(a, b); }
-    static T Unpackhi8(T a, T b) { return _mm512_unpackhi_epi8(a, b); }
-    static T Packus16(T a, T b) { return _mm512_packus_epi16(a, b); }
-    static T Add16(T a, T b) { return _mm512_add_epi16(a, b); }
-    static T Sub16(T a, T b) { return _mm512_sub_epi16(a, b); }
-    static T Mullo16(T a, T b) { return _mm512_mullo_epi16(a, b); }
-    static T Srli16By8(T a) { return _mm512_srli_epi16(a, 8); }
-    static T Srli32By24(T a) { return _mm512_srli_epi32(a, 24); }
-    static T AlphaWords(T a) {
-        return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0xFF), 0xFF);
-    }
-    static T And(T a, T b) { return _mm512_and_si512(a, b); }
-    static T Or(T a, T b) { return _mm512_or_si512(a, b); }
-    static T Xor(T a, T b) { return _mm512_xor_si512(a, b); }
-    static T AndNot(T a, T b) { return _mm512_andnot_si512(a, b); }
-    static T AddsU8(T a, T b) { return _mm512_adds_epu8(a, b); }
-    static T CmpLt32(T a, T b) { return _mm512_movm_epi32(_mm512_cmplt_epi32_mask(a, b)); }
-    static T CmpEq32(T a, T b) { return _mm512_movm_epi32(_mm512_cmpeq_epi32_mask(a, b)); }
-    static T CmpGt32(T a, T b) { return _mm512_movm_epi32(_mm512_cmpgt_epi32_mask(a, b)); }
-};
 #include "SoftRasterBlendLanes.inc"
 }  // namespace avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
+SOFTRASTER_TARGET_END
 #endif
-#endif  // SOFTRASTER_X86_PATHS
+
+namespace {
 
 inline uint32_t Fast8888Pixel(const Output& o, uint32_t s, uint32_t d) {
     const uint32_t sa = Alpha(s);

@@ -25,6 +25,26 @@
 #define SOFTRASTER_X86_PATHS 0
 #endif
 
+// Code between SOFTRASTER_TARGET_AVX2 or SOFTRASTER_TARGET_AVX512 and SOFTRASTER_TARGET_END is
+// compiled for that instruction set alone, to be run only where the processor has it. (GCC's
+// own AVX-512 header starts some results from a deliberately undefined value, which its flow
+// analysis then reports as used uninitialised.)
+#define SOFTRASTER_PRAGMA(x) _Pragma(#x)
+#if SOFTRASTER_X86_PATHS && defined(__clang__)
+#define SOFTRASTER_TARGET(set) \
+    SOFTRASTER_PRAGMA(clang attribute push(__attribute__((target(set))), apply_to = function))
+#define SOFTRASTER_TARGET_END SOFTRASTER_PRAGMA(clang attribute pop)
+#elif SOFTRASTER_X86_PATHS
+#define SOFTRASTER_TARGET(set)                                                \
+    SOFTRASTER_PRAGMA(GCC push_options)                                       \
+    SOFTRASTER_PRAGMA(GCC target(set)) SOFTRASTER_PRAGMA(GCC diagnostic push) \
+        SOFTRASTER_PRAGMA(GCC diagnostic ignored "-Wmaybe-uninitialized")
+#define SOFTRASTER_TARGET_END \
+    SOFTRASTER_PRAGMA(GCC diagnostic pop) SOFTRASTER_PRAGMA(GCC pop_options)
+#endif
+#define SOFTRASTER_TARGET_AVX2 SOFTRASTER_TARGET("avx2")
+#define SOFTRASTER_TARGET_AVX512 SOFTRASTER_TARGET("avx512f,avx512bw,avx512dq")
+
 namespace SoftRaster {
 namespace detail {
 

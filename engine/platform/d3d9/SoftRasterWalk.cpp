@@ -5,10 +5,7 @@
 #include <cstring>
 
 #include "platform/d3d9/SoftRasterPipeline.h"
-
-#if SOFTRASTER_X86_PATHS
-#include <immintrin.h>
-#endif
+#include "platform/d3d9/SoftRasterVectors.h"
 
 namespace SoftRaster {
 namespace detail {
@@ -34,99 +31,22 @@ void WalkOneByOne(const TexelWalk& w, int32_t u, int32_t du, int32_t v, int32_t 
     }
 }
 
+}  // namespace
+
 #if SOFTRASTER_X86_PATHS
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+SOFTRASTER_TARGET_AVX2
 namespace avx2 {
-template <bool kWrap>
-inline __m256i AxisIndex(__m256i s, __m256i max) {
-    const __m256i k = _mm256_srai_epi32(s, 16);
-    if (kWrap) return _mm256_and_si256(k, max);
-    return _mm256_min_epi32(_mm256_max_epi32(k, _mm256_setzero_si256()), max);
-}
-
-template <bool kWrapU, bool kWrapV>
-void Walk(const TexelWalk& w, int32_t u, int32_t du, int32_t v, int32_t dv, int n, uint32_t* out) {
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    __m256i su =
-        _mm256_add_epi32(_mm256_set1_epi32(u), _mm256_mullo_epi32(lane, _mm256_set1_epi32(du)));
-    __m256i sv =
-        _mm256_add_epi32(_mm256_set1_epi32(v), _mm256_mullo_epi32(lane, _mm256_set1_epi32(dv)));
-    const __m256i stepU = _mm256_set1_epi32(int32_t(uint32_t(du) * 8u));
-    const __m256i stepV = _mm256_set1_epi32(int32_t(uint32_t(dv) * 8u));
-    const __m256i maxU = _mm256_set1_epi32(w.UMax), maxV = _mm256_set1_epi32(w.VMax);
-    const __m256i pitch = _mm256_set1_epi32(w.Pitch);
-    const int* base = reinterpret_cast<const int*>(w.Bits);
-    // The output holds whole vectors, so only the gather of a tail needs its mask.
-    for (int i = 0; i < n; i += 8) {
-        const __m256i offset =
-            _mm256_add_epi32(_mm256_mullo_epi32(AxisIndex<kWrapV>(sv, maxV), pitch),
-                             _mm256_slli_epi32(AxisIndex<kWrapU>(su, maxU), 2));
-        const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), lane);
-        const __m256i t =
-            _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), base, offset, live, 1);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), t);
-        su = _mm256_add_epi32(su, stepU);
-        sv = _mm256_add_epi32(sv, stepV);
-    }
-}
+#include "SoftRasterWalkLanes.inc"
 }  // namespace avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512dq"))), \
-                             apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512dq")
-// The compiler's own AVX-512 header starts some results from a deliberately undefined value,
-// which its flow analysis then reports as used uninitialised.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+SOFTRASTER_TARGET_END
+SOFTRASTER_TARGET_AVX512
 namespace avx512 {
-template <bool kWrap>
-inline __m512i AxisIndex(__m512i s, __m512i max) {
-    const __m512i k = _mm512_srai_epi32(s, 16);
-    if (kWrap) return _mm512_and_si512(k, max);
-    return _mm512_min_epi32(_mm512_max_epi32(k, _mm512_setzero_si512()), max);
-}
-
-template <bool kWrapU, bool kWrapV>
-void Walk(const TexelWalk& w, int32_t u, int32_t du, int32_t v, int32_t dv, int n, uint32_t* out) {
-    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    __m512i su =
-        _mm512_add_epi32(_mm512_set1_epi32(u), _mm512_mullo_epi32(lane, _mm512_set1_epi32(du)));
-    __m512i sv =
-        _mm512_add_epi32(_mm512_set1_epi32(v), _mm512_mullo_epi32(lane, _mm512_set1_epi32(dv)));
-    const __m512i stepU = _mm512_set1_epi32(int32_t(uint32_t(du) * 16u));
-    const __m512i stepV = _mm512_set1_epi32(int32_t(uint32_t(dv) * 16u));
-    const __m512i maxU = _mm512_set1_epi32(w.UMax), maxV = _mm512_set1_epi32(w.VMax);
-    const __m512i pitch = _mm512_set1_epi32(w.Pitch);
-    for (int i = 0; i < n; i += 16) {
-        const __m512i offset =
-            _mm512_add_epi32(_mm512_mullo_epi32(AxisIndex<kWrapV>(sv, maxV), pitch),
-                             _mm512_slli_epi32(AxisIndex<kWrapU>(su, maxU), 2));
-        const __mmask16 live = n - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (n - i)) - 1);
-        const __m512i t =
-            _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), live, offset, w.Bits, 1);
-        _mm512_storeu_si512(out + i, t);
-        su = _mm512_add_epi32(su, stepU);
-        sv = _mm512_add_epi32(sv, stepV);
-    }
-}
+#include "SoftRasterWalkLanes.inc"
 }  // namespace avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
+SOFTRASTER_TARGET_END
 #endif
-#endif  // SOFTRASTER_X86_PATHS
+
+namespace {
 
 template <bool kWrapU, bool kWrapV>
 WalkFn PickWalk() {
