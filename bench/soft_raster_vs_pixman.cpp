@@ -365,11 +365,10 @@ void Alternate(benchmark::State& state, const std::string& name, const std::func
 }
 
 #ifdef HAVE_PIXMAN
-// The argument limits the vector path (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512), to show what
-// each one gives; paths this processor lacks are skipped.
-const char* const kPathNames[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
-
-void BM_DeviceVsPixman(benchmark::State& state) {
+// The sprites as they stand, or turned. The argument limits the vector path (0 scalar, 1 SSE2,
+// 2 AVX2, 3 AVX-512), to show what each one gives; paths this processor lacks are skipped.
+void DeviceVsPixman(benchmark::State& state, bool turned) {
+    static const char* const kPaths[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
     const auto path = SoftRaster::VectorPath(state.range(0));
     if (path > SoftRaster::WidestVectorPath()) {
         state.SkipWithError("vector path not available here");
@@ -383,9 +382,18 @@ void BM_DeviceVsPixman(benchmark::State& state) {
     PixmanSetup pixman;
     SoftRaster::LimitVectorPath(path);
     Alternate(
-        state, std::string("device API, ") + kPathNames[state.range(0)] + " / pixman",
-        [&] { return device.DrawAll(); }, [&] { return pixman.DrawAll(); });
+        state,
+        std::string(turned ? "turned, " : "") + "device API, " + kPaths[state.range(0)] +
+            " / pixman",
+        [&] { return device.DrawAll(turned); }, [&] { return pixman.DrawAll(turned); });
     SoftRaster::LimitVectorPath(SoftRaster::VectorPath::kAvx512);
+}
+
+void BM_DeviceVsPixman(benchmark::State& state) {
+    DeviceVsPixman(state, false);
+}
+void BM_TurnedVsPixman(benchmark::State& state) {
+    DeviceVsPixman(state, true);
 }
 BENCHMARK(BM_DeviceVsPixman)
     ->DenseRange(0, 3)
@@ -393,26 +401,6 @@ BENCHMARK(BM_DeviceVsPixman)
     ->UseManualTime()
     ->Iterations(60)
     ->Unit(benchmark::kMillisecond);
-
-// The same for the turned sprites.
-void BM_TurnedVsPixman(benchmark::State& state) {
-    const auto path = SoftRaster::VectorPath(state.range(0));
-    if (path > SoftRaster::WidestVectorPath()) {
-        state.SkipWithError("vector path not available here");
-        return;
-    }
-    DeviceSetup device;
-    if (!device.Ready()) {
-        state.SkipWithError("no device");
-        return;
-    }
-    PixmanSetup pixman;
-    SoftRaster::LimitVectorPath(path);
-    Alternate(
-        state, std::string("turned, device API, ") + kPathNames[state.range(0)] + " / pixman",
-        [&] { return device.DrawAll(true); }, [&] { return pixman.DrawAll(true); });
-    SoftRaster::LimitVectorPath(SoftRaster::VectorPath::kAvx512);
-}
 BENCHMARK(BM_TurnedVsPixman)
     ->DenseRange(0, 3)
     ->ArgName("path")

@@ -185,21 +185,6 @@ TEST(RasterCoverage, QuadsSharingFractionalEdges_CoverEveryPixelOnce) {
         for (int x = 0; x < 12; ++x) ASSERT_EQ(target.Get(x, y), 0x01010101u) << x << "," << y;
 }
 
-// A turned square of the given side about a centre, corners in Quad's order, with texture
-// coordinates from 0 to 1 across it.
-std::vector<Vertex> TurnedSquare(double cx, double cy, double side, double degrees,
-                                 uint32_t color) {
-    const double a = degrees * 3.14159265358979323846 / 180;
-    std::vector<Vertex> q;
-    for (int k = 0; k < 4; ++k) {
-        const double lx = (k & 1 ? 0.5 : -0.5) * side, ly = (k & 2 ? 0.5 : -0.5) * side;
-        q.push_back(Vert(float(cx + std::cos(a) * lx - std::sin(a) * ly),
-                         float(cy + std::sin(a) * lx + std::cos(a) * ly), color, float(k & 1),
-                         float(k >> 1)));
-    }
-    return q;
-}
-
 // Two triangles of a list that make a convex quad may be drawn as one polygon; either way they
 // light what they light one draw each: turned squares (some with edges through pixel centres)
 // and random corners, which make convex, concave and crossed quads, in both windings.

@@ -1,6 +1,7 @@
 // Small in-memory targets and textures for driving the rasterizer directly in tests.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -52,6 +53,22 @@ inline std::vector<SoftRaster::Vertex> Quad(float x0, float y0, float x1, float 
             Vert(x1, y1, color, u1, v1)};
 }
 inline const uint16_t kQuadIndices[6] = {0, 1, 2, 2, 1, 3};
+
+// A square of the given side turned clockwise on screen about a centre, corners in Quad's
+// order, with texture coordinates from (u0, v0) to reach beyond them across it.
+inline std::vector<SoftRaster::Vertex> TurnedSquare(double cx, double cy, double side,
+                                                    double degrees, uint32_t color, double u0 = 0,
+                                                    double v0 = 0, double reach = 1) {
+    const double a = degrees * 3.14159265358979323846 / 180;
+    std::vector<SoftRaster::Vertex> q;
+    for (int k = 0; k < 4; ++k) {
+        const double lx = (k & 1 ? 0.5 : -0.5) * side, ly = (k & 2 ? 0.5 : -0.5) * side;
+        q.push_back(Vert(float(cx + std::cos(a) * lx - std::sin(a) * ly),
+                         float(cy + std::sin(a) * lx + std::cos(a) * ly), color,
+                         float(u0 + (k & 1) * reach), float(v0 + (k >> 1) * reach)));
+    }
+    return q;
+}
 
 inline SoftRaster::State StateFor(const Image& target) {
     SoftRaster::State st;

@@ -23,74 +23,64 @@ struct PathCase {
     std::function<void(State&)> Setup;
 };
 
-// Random texels over a random target, row y drawn y + 1 pixels wide with a colour that
-// differs per row, through the given path.
+// A square texture of random texels and a random target with a case's state, drawn through
+// one path while the scene lasts.
+struct PathScene {
+    PathScene(const PathCase& c, VectorPath path, int side, int texSide, uint32_t seed)
+        : Rng(seed), TexImg(texSide, texSide), Target(side, side, c.TargetFormat) {
+        for (int y = 0; y < texSide; ++y)
+            for (int x = 0; x < texSide; ++x) TexImg.Set(x, y, Rng());
+        Tex.Levels = 1;
+        Tex.Level[0] = TexImg.Surf();
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) Target.Set(x, y, Rng());
+        St = StateFor(Target);
+        St.Tex = &Tex;
+        c.Setup(St);
+        SoftRaster::LimitVectorPath(path);
+    }
+    ~PathScene() { SoftRaster::LimitVectorPath(VectorPath::kAvx512); }
+    std::mt19937 Rng;
+    Image TexImg;
+    SoftRaster::Texture Tex;
+    Image Target;
+    State St;
+};
+
+// Row y drawn y + 1 pixels wide with a colour that differs per row.
 Image DrawRows(const PathCase& c, VectorPath path) {
-    std::mt19937 rng(11);
-    Image texImg(kSize, kSize);
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize; ++x) texImg.Set(x, y, rng());
-    SoftRaster::Texture tex;
-    tex.Levels = 1;
-    tex.Level[0] = texImg.Surf();
-    Image target(kSize, kSize, c.TargetFormat);
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize; ++x) target.Set(x, y, rng());
-    State st = StateFor(target);
-    st.Tex = &tex;
-    c.Setup(st);
-    SoftRaster::LimitVectorPath(path);
+    PathScene s(c, path, kSize, kSize, 11);
     for (int y = 0; y < kSize; ++y) {
-        const uint32_t color = rng() | 0x01000000;
+        const uint32_t color = s.Rng() | 0x01000000;
         const float u0 = 0, v0 = y / float(kSize), u1 = (y + 1) / float(kSize);
         const float v1 = (y + 1) / float(kSize);
-        EXPECT_TRUE(
-            DrawQuad(target, st, Quad(-0.5f, y - 0.5f, y + 0.5f, y + 0.5f, color, u0, v0, u1, v1)));
+        EXPECT_TRUE(DrawQuad(s.Target, s.St,
+                             Quad(-0.5f, y - 0.5f, y + 0.5f, y + 0.5f, color, u0, v0, u1, v1)));
     }
-    SoftRaster::LimitVectorPath(VectorPath::kAvx512);
-    return target;
+    return s.Target;
 }
 
-// Turned quads from under a pixel to wider than a chunk across, at random angles over a random
-// target, with a power-of-two texture. Their texture coordinates run over the texture, many
-// times over it (large steps), around 512 texels, where 16.16 coordinates pass 2^31 within a
-// span, and far beyond, where they never fit 32 bits. The last one has a colour per corner.
+// Turned quads from under a pixel to wider than a chunk across, at random angles, with a
+// power-of-two texture. Their texture coordinates run over the texture, many times over it
+// (large steps), around 512 texels, where 16.16 coordinates pass 2^31 within a span, and far
+// beyond, where they never fit 32 bits. The last one has a colour per corner.
 Image DrawTurned(const PathCase& c, VectorPath path) {
-    constexpr int kSide = 96, kTexSide = 64, kQuads = 64;
-    std::mt19937 rng(13);
+    constexpr int kSide = 96, kQuads = 64;
+    PathScene s(c, path, kSide, 64, 13);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    Image texImg(kTexSide, kTexSide);
-    for (int y = 0; y < kTexSide; ++y)
-        for (int x = 0; x < kTexSide; ++x) texImg.Set(x, y, rng());
-    SoftRaster::Texture tex;
-    tex.Levels = 1;
-    tex.Level[0] = texImg.Surf();
-    Image target(kSide, kSide, c.TargetFormat);
-    for (int y = 0; y < kSide; ++y)
-        for (int x = 0; x < kSide; ++x) target.Set(x, y, rng());
-    State st = StateFor(target);
-    st.Tex = &tex;
-    c.Setup(st);
-    SoftRaster::LimitVectorPath(path);
     for (int q = 0; q < kQuads; ++q) {
-        const double side = 0.5 + q * 1.5, angle = unit(rng) * 6.283185307179586;
-        const double cx = unit(rng) * kSide, cy = unit(rng) * kSide;
-        const double origins[] = {0.0, unit(rng) * 4 - 2, 511.5 + unit(rng) / 64, 40000.0};
-        const double u0 = origins[q % 4], v0 = origins[(q + q / 4) % 4];
+        const double side = 0.5 + q * 1.5, degrees = unit(s.Rng) * 360;
+        const double cx = unit(s.Rng) * kSide, cy = unit(s.Rng) * kSide;
+        const double origins[] = {0.0, unit(s.Rng) * 4 - 2, 511.5 + unit(s.Rng) / 64, 40000.0};
         const double reach = q % 4 == 1 ? 5.0 : 1.0;  // texture repeats across the quad
-        const uint32_t color = rng() | 0x01000000;
-        std::vector<SoftRaster::Vertex> quad;
-        for (int k = 0; k < 4; ++k) {
-            const double lx = (k & 1 ? 0.5 : -0.5) * side, ly = (k & 2 ? 0.5 : -0.5) * side;
-            quad.push_back(Vert(float(cx + std::cos(angle) * lx - std::sin(angle) * ly),
-                                float(cy + std::sin(angle) * lx + std::cos(angle) * ly),
-                                q + 1 == kQuads ? uint32_t(rng()) : color,
-                                float(u0 + (k & 1) * reach), float(v0 + (k >> 1) * reach)));
-        }
-        EXPECT_TRUE(DrawQuad(target, st, quad));
+        std::vector<SoftRaster::Vertex> quad =
+            TurnedSquare(cx, cy, side, degrees, s.Rng() | 0x01000000, origins[q % 4],
+                         origins[(q + q / 4) % 4], reach);
+        if (q + 1 == kQuads)
+            for (SoftRaster::Vertex& v : quad) v.Color = s.Rng();
+        EXPECT_TRUE(DrawQuad(s.Target, s.St, quad));
     }
-    SoftRaster::LimitVectorPath(VectorPath::kAvx512);
-    return target;
+    return s.Target;
 }
 
 class VectorPaths : public ::testing::TestWithParam<PathCase> {};
