@@ -259,10 +259,11 @@ bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const V
 
 // Two triangles, (a, ...) and (d, ...), that share the diagonal s0-s1 of a quad, such as a
 // turned sprite, drawn as one convex polygon with the first triangle's attribute plane: each
-// row is one span, set up once. Only where the quad is strictly convex, its colour constant,
-// and that plane gives the fourth corner its own texture coordinates to within 1/256 texel
-// (less than snapping corners to 1/256 pixel moves them), so that the picture stays what the
-// two triangles draw; false otherwise, with nothing drawn.
+// row is one span, set up once. It lights the pixels the two triangles light. Only where the
+// quad is strictly convex, its colour constant, and that plane gives the fourth corner its own
+// texture coordinates to within 1/256 texel, so that a pixel can show another texel than the
+// triangles would only where its centre lies that close to a texel's edge (snapping corners to
+// 1/256 pixel moves edges as far); false otherwise, with nothing drawn.
 bool Rasterizer::ConvexQuad(const Vertex& a, const Vertex& d, const Vertex& s0, const Vertex& s1,
                             const Vertex& o0, const Vertex& o1, bool culled) {
     const FixPt corners[4] = {Snap(s0.X, s0.Y), Snap(o0.X, o0.Y), Snap(s1.X, s1.Y),
