@@ -169,11 +169,12 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
     };
 
     int64_t running = dataStart;
+    Platform::SmallFileReader reader;
     for (size_t i = 0; i < files.size(); ++i) {
         // Small files, the common case, are read straight into the outgoing buffer, so their
         // bytes are never copied in memory. Folders, pipes and devices are refused unread.
         const std::string& source = files[i]->Source;
-        const int64_t got = Platform::ReadSmallFile(source, data.Free(), DataBuffer::kReadSize);
+        const int64_t got = reader.Read(source, data.Free(), DataBuffer::kReadSize);
         if (got == Platform::kReadNotOpened) return leaveOut(i, OpenFailureReason(source));
         if (got == Platform::kReadFailed) return leaveOut(i, GPakReason::CannotRead);
         int64_t size = got;

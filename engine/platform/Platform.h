@@ -166,6 +166,24 @@ constexpr int64_t kReadNotOpened = -1;
 constexpr int64_t kReadFailed = -2;
 int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity);
 
+// ReadSmallFile for many files in few folders, as a folder walk lists them: the folder of the
+// last file stays open, so that the next file in it is opened relative to it rather than by
+// its whole path again. The results and errors are ReadSmallFile's.
+class SmallFileReader {
+public:
+    SmallFileReader();
+    ~SmallFileReader();
+    SmallFileReader(const SmallFileReader&) = delete;
+    SmallFileReader& operator=(const SmallFileReader&) = delete;
+
+    int64_t Read(const std::string& path, char* buffer, size_t capacity);
+
+    struct State;
+
+private:
+    std::unique_ptr<State> Impl;
+};
+
 // ---- Desktop and process ----
 
 // True when the stream is an interactive terminal (where progress output makes sense).

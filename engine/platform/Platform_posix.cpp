@@ -629,10 +629,14 @@ TreeWrite WriteTree::WriteFile(const std::string& relative, FILE* from, int64_t 
     return TreeWrite::CopyFailed;
 }
 
-int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity) {
-    const std::string native = NativePath(path);
+namespace {
+
+// ReadSmallFile's work on the file name in the folder at (AT_FDCWD for a whole path); native
+// is the whole path, for error codes.
+int64_t ReadSmallFileAt(int at, const char* name, const std::string& native, char* buffer,
+                        size_t capacity) {
     // Non-blocking, so that a named pipe is refused at once instead of waiting for a peer.
-    const int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openat(at, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         Fail(errno == ENXIO ? EACCES : errno, native);
         return kReadNotOpened;
@@ -664,6 +668,46 @@ int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity) {
     }
     close(fd);
     return static_cast<int64_t>(got);
+}
+
+}  // namespace
+
+int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity) {
+    const std::string native = NativePath(path);
+    return ReadSmallFileAt(AT_FDCWD, native.c_str(), native, buffer, capacity);
+}
+
+struct SmallFileReader::State {
+    std::string Folder;  // native, with its trailing separator
+    int Fd = -1;
+    ~State() {
+        if (Fd >= 0) close(Fd);
+    }
+};
+
+SmallFileReader::SmallFileReader() : Impl(new State) {}
+
+SmallFileReader::~SmallFileReader() = default;
+
+int64_t SmallFileReader::Read(const std::string& path, char* buffer, size_t capacity) {
+    const std::string native = NativePath(path);
+    const size_t cut = native.find_last_of('/');
+    if (cut == std::string::npos || cut + 1 == native.size()) {
+        return ReadSmallFileAt(AT_FDCWD, native.c_str(), native, buffer, capacity);
+    }
+    // Opening the folder follows links on its way, just as opening the whole path would.
+    if (Impl->Fd < 0 || native.compare(0, cut + 1, Impl->Folder) != 0 ||
+        Impl->Folder.size() != cut + 1) {
+        if (Impl->Fd >= 0) close(Impl->Fd);
+        Impl->Folder.assign(native, 0, cut + 1);
+        Impl->Fd = open(Impl->Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (Impl->Fd < 0) {
+            // Whatever went wrong, the whole path says it as a lone read would.
+            Impl->Folder.clear();
+            return ReadSmallFileAt(AT_FDCWD, native.c_str(), native, buffer, capacity);
+        }
+    }
+    return ReadSmallFileAt(Impl->Fd, native.c_str() + cut + 1, native, buffer, capacity);
 }
 
 int64_t StreamSize(FILE* stream) {

@@ -347,6 +347,16 @@ int64_t ReadSmallFile(const std::string& path, char* buffer, size_t capacity) {
     return static_cast<int64_t>(got);
 }
 
+struct SmallFileReader::State {};
+
+SmallFileReader::SmallFileReader() : Impl(new State) {}
+
+SmallFileReader::~SmallFileReader() = default;
+
+int64_t SmallFileReader::Read(const std::string& path, char* buffer, size_t capacity) {
+    return ReadSmallFile(path, buffer, capacity);
+}
+
 int64_t StreamSize(FILE* stream) {
     if (!stream) return -1;
     return _filelengthi64(_fileno(stream));
