@@ -1,6 +1,7 @@
 // Coverage, lines, clipping and texture sampling of the rasterizer, pixel for pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -472,6 +473,60 @@ TEST(RasterTexture, LinearMagnificationOfATwoTexelGradient) {
     const uint32_t want[8] = {0, 0, 32, 96, 159, 223, 255, 255};
     for (int x = 0; x < 8; ++x) EXPECT_EQ(target.Get(x, 0), 0xFF000000u | want[x] * 0x010101u) << x;
 }
+
+// An unscaled quad moved off the pixel grid by a fraction of a texel along each axis: each
+// pixel weighs its texel and the next by the 8-bit fraction of its position, so shifts below
+// 1/256 texel towards the origin reproduce the texels and any other shift blends them.
+class LinearShift : public ::testing::TestWithParam<std::pair<double, double>> {};
+
+TEST_P(LinearShift, WeighsNeighboursByTheEightBitFraction) {
+    const double dx = GetParam().first, dy = GetParam().second;
+    constexpr int kSide = 4;
+    Image texImg(kSide, kSide, PixelFormats::kL8);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            texImg.Set(x, y, 0xFF000000u | ((x * 71 + y * 37) & 0xFF) * 0x010101u);
+    SoftRaster::Texture tex;
+    tex.Levels = 1;
+    tex.Level[0] = texImg.Surf();
+    Image target(kSide, kSide);
+    State st = StateFor(target);
+    st.Tex = &tex;
+    st.MinFilter = st.MagFilter = 2;
+    ASSERT_TRUE(DrawQuad(target, st,
+                         Quad(float(dx - 0.5), float(dy - 0.5), float(dx + kSide - 0.5),
+                              float(dy + kSide - 0.5), 0xFFFFFFFF)));
+    // Texel index and 8-bit fraction of a pixel's sample point, texel corners at integers,
+    // clamped to the texture.
+    auto axis = [](int pixel, double shift, int& i0, int& i1, int& f) {
+        const int64_t s = int64_t(std::llround((pixel - shift) * 65536.0));
+        const int64_t k = s >> 16;
+        f = int((s >> 8) & 0xFF);
+        i0 = int(std::clamp<int64_t>(k, 0, kSide - 1));
+        i1 = int(std::clamp<int64_t>(k + 1, 0, kSide - 1));
+    };
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            if (x < dx || y < dy) continue;  // left of the quad or above it
+            int u0, u1, fu, v0, v1, fv;
+            axis(x, dx, u0, u1, fu);
+            axis(y, dy, v0, v1, fv);
+            auto l = [&](int u, int v) { return int(texImg.Get(u, v) & 0xFF); };
+            const int top = l(u0, v0) * (256 - fu) + l(u1, v0) * fu;
+            const int bottom = l(u0, v1) * (256 - fu) + l(u1, v1) * fu;
+            const uint32_t want = uint32_t((top * (256 - fv) + bottom * fv + 32768) >> 16);
+            EXPECT_EQ(target.Get(x, y), 0xFF000000u | want * 0x010101u)
+                << x << "," << y << " shifted " << dx << "," << dy;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shifts, LinearShift,
+                         ::testing::Values(std::make_pair(0.0, 0.0),
+                                           std::make_pair(-1.0 / 512, -1.0 / 512),
+                                           std::make_pair(1.0 / 512, 0.0),
+                                           std::make_pair(0.0, 1.0 / 512),
+                                           std::make_pair(0.25, 0.0), std::make_pair(0.0, 0.5),
+                                           std::make_pair(0.75, 0.375)));
 
 // Four mip levels of an 8x8 texture, each one flat colour.
 struct MipTexture {

@@ -21,13 +21,14 @@ struct PathCase {
     const char* Name;
     uint32_t TargetFormat;
     std::function<void(State&)> Setup;
+    uint32_t TexFormat = PixelFormats::kA8R8G8B8;
 };
 
 // A square texture of random texels and a random target with a case's state, drawn through
 // one path while the scene lasts.
 struct PathScene {
     PathScene(const PathCase& c, VectorPath path, int side, int texSide, uint32_t seed)
-        : Rng(seed), TexImg(texSide, texSide), Target(side, side, c.TargetFormat) {
+        : Rng(seed), TexImg(texSide, texSide, c.TexFormat), Target(side, side, c.TargetFormat) {
         for (int y = 0; y < texSide; ++y)
             for (int x = 0; x < texSide; ++x) TexImg.Set(x, y, Rng());
         Tex.Levels = 1;
@@ -103,6 +104,16 @@ void SourceOver(State& st) {
     st.DestBlend = 6;
 }
 
+// Source-over with linear filtering and the given addressing per axis.
+template <uint32_t kAddressU, uint32_t kAddressV>
+void Linear(State& st) {
+    SourceOver(st);
+    st.MinFilter = st.MagFilter = 2;
+    st.AddressU = kAddressU;
+    st.AddressV = kAddressV;
+    st.BorderColor = 0x80C04020;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Setups, VectorPaths,
     ::testing::Values(PathCase{"SourceOver", PixelFormats::kA8R8G8B8, SourceOver},
@@ -162,11 +173,18 @@ INSTANTIATE_TEST_SUITE_P(
                                    SourceOver(st);
                                    st.AddressU = st.AddressV = 2;
                                }},
-                      PathCase{"LinearFilter", PixelFormats::kA8R8G8B8,
-                               [](State& st) {
-                                   SourceOver(st);
-                                   st.MinFilter = st.MagFilter = 2;
-                               }}),
+                      PathCase{"LinearFilter", PixelFormats::kA8R8G8B8, Linear<3, 3>},
+                      PathCase{"LinearWrap", PixelFormats::kA8R8G8B8, Linear<1, 1>},
+                      PathCase{"LinearWrapUClampV", PixelFormats::kX8R8G8B8, Linear<1, 3>},
+                      PathCase{"LinearClampUWrapV", PixelFormats::kA8R8G8B8, Linear<3, 1>},
+                      PathCase{"LinearBorder", PixelFormats::kA8R8G8B8, Linear<4, 4>},
+                      PathCase{"LinearMirror", PixelFormats::kA8R8G8B8, Linear<2, 2>},
+                      PathCase{"LinearLuminanceAlpha", PixelFormats::kA8R8G8B8, Linear<3, 3>,
+                               PixelFormats::kA8L8},
+                      PathCase{"LinearLuminanceAlphaWrap", PixelFormats::kA8R8G8B8, Linear<1, 1>,
+                               PixelFormats::kA8L8},
+                      PathCase{"LinearLuminanceAlphaWrapUClampV", PixelFormats::kA8R8G8B8,
+                               Linear<1, 3>, PixelFormats::kA8L8}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.Name); });
 
 }  // namespace

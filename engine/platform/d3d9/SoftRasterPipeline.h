@@ -35,9 +35,10 @@
     SOFTRASTER_PRAGMA(clang attribute push(__attribute__((target(set))), apply_to = function))
 #define SOFTRASTER_TARGET_END SOFTRASTER_PRAGMA(clang attribute pop)
 #elif SOFTRASTER_X86_PATHS
-#define SOFTRASTER_TARGET(set)                                                \
-    SOFTRASTER_PRAGMA(GCC push_options)                                       \
-    SOFTRASTER_PRAGMA(GCC target(set)) SOFTRASTER_PRAGMA(GCC diagnostic push) \
+#define SOFTRASTER_TARGET(set)             \
+    SOFTRASTER_PRAGMA(GCC push_options)    \
+    SOFTRASTER_PRAGMA(GCC target(set))     \
+    SOFTRASTER_PRAGMA(GCC diagnostic push) \
         SOFTRASTER_PRAGMA(GCC diagnostic ignored "-Wmaybe-uninitialized")
 #define SOFTRASTER_TARGET_END \
     SOFTRASTER_PRAGMA(GCC diagnostic pop) SOFTRASTER_PRAGMA(GCC pop_options)
@@ -217,7 +218,7 @@ using FetchRowFn = void (*)(const uint8_t* row, int64_t u, int64_t du, int n, ui
 FetchFn PickFetch(uint32_t format, bool linear, bool border);
 FetchRowFn PickFetchRow(uint32_t format);
 
-// Point sampling of a 32-bit ARGB level along a span whose coordinates (16.16, stepped per
+// Sampling of a level along a span whose coordinates (16.16, stepped per
 // pixel) stay within 32 bits: a vector path's shortcut past the general sampler.
 struct TexelWalk {
     const uint8_t* Bits = nullptr;
@@ -229,6 +230,9 @@ using WalkFn = void (*)(const TexelWalk& w, int32_t u, int32_t du, int32_t v, in
 // The walk for a level and its addressing on the current vector path, with walk filled in;
 // null where the general sampler must do it (the scalar path among them).
 WalkFn PickWalk(const Surface& level, uint32_t addressU, uint32_t addressV, TexelWalk& walk);
+// The same for linear filtering, whose coordinates the caller moves to the texel corners
+// first (half a texel back).
+WalkFn PickLinearWalk(const Surface& level, uint32_t addressU, uint32_t addressV, TexelWalk& walk);
 
 // Whether a 32-bit ARGB value in memory has the byte order of A8R8G8B8 texels.
 constexpr bool NativeArgb() {
@@ -283,7 +287,7 @@ struct LevelRef {
     FetchRowFn FetchRow = nullptr;  // point sampling along one row, no addressing needed
     bool Direct = false;            // texels are stored as native 32-bit ARGB
     int64_t Du = 0, Dv = 0;         // texel steps per pixel along x, 16.16
-    WalkFn Walk = nullptr;          // point sampling of slanted spans, where it applies
+    WalkFn Walk = nullptr;          // sampling of slanted spans in lanes, where it applies
     TexelWalk WalkArgs;
 };
 

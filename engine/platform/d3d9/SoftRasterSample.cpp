@@ -215,8 +215,9 @@ void Rasterizer::SetupSampler(Prim& p) const {
         p.Level[i].Direct = s->Format == PixelFormats::kA8R8G8B8 && NativeArgb();
         p.Level[i].Du = ToFixed(p.U.Dx * s->Width);
         p.Level[i].Dv = ToFixed(p.V.Dx * s->Height);
-        p.Level[i].Walk =
-            p.Linear ? nullptr : PickWalk(*s, st_.AddressU, st_.AddressV, p.Level[i].WalkArgs);
+        p.Level[i].Walk = p.Linear
+                              ? PickLinearWalk(*s, st_.AddressU, st_.AddressV, p.Level[i].WalkArgs)
+                              : PickWalk(*s, st_.AddressU, st_.AddressV, p.Level[i].WalkArgs);
     }
     p.MipWeight = weight;
 }
@@ -229,7 +230,11 @@ const uint32_t* Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, 
     const double w = s.Width, h = s.Height;
     int64_t u = ToFixed(p.U.At(cx, cy) * w), v = ToFixed(p.V.At(cx, cy) * h);
     const int64_t du = l.Du, dv = l.Dv;
-    if (!p.Linear && dv == 0) {
+    // Filtering an unscaled row whose pixel centres fall on texel centres, to the 8 bits of
+    // fraction kept, weighs each pixel's own texel alone, as point sampling reads it.
+    const bool onCentres = p.Linear && du == 0x10000 && dv == 0 && ((u - 0x8000) & 0xFF00) == 0 &&
+                           ((v - 0x8000) & 0xFF00) == 0;
+    if ((!p.Linear || onCentres) && dv == 0) {
         // Inside the texture every addressing mode is the identity, so a row needs no
         // per-pixel addressing; common for sprites and glyphs.
         const int64_t row = v >> 16, first = u >> 16, last = (u + du * (n - 1)) >> 16;
@@ -244,6 +249,11 @@ const uint32_t* Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, 
             l.FetchRow(bits, u, du, n, out);
             return out;
         }
+    }
+    if (p.Linear) {
+        // Texel centres sit half a texel in from the texel's corner.
+        u -= 0x8000;
+        v -= 0x8000;
     }
     if (l.Walk != nullptr) {
         // Linear in the pixel, so both ends inside 32 bits keep every pixel between inside.
@@ -260,9 +270,6 @@ const uint32_t* Rasterizer::Sample(const Prim& p, const LevelRef& l, double cx, 
     uint8_t fu[kChunk], fv[kChunk];
     SampleArgs a{&s, u0, u1, fu, v0, v1, fv, st_.BorderColor, n};
     if (p.Linear) {
-        // Texel centres sit half a texel in from the texel's corner.
-        u -= 0x8000;
-        v -= 0x8000;
         AxisLinear(u, du, n, s.Width, st_.AddressU, u0, u1, fu);
         AxisLinear(v, dv, n, s.Height, st_.AddressV, v0, v1, fv);
     } else {

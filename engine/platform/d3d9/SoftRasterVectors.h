@@ -117,6 +117,17 @@ struct V {
     static T Slli32By2(T a) { return _mm256_slli_epi32(a, 2); }
     static T Min32(T a, T b) { return _mm256_min_epi32(a, b); }
     static T Max32(T a, T b) { return _mm256_max_epi32(a, b); }
+    static T Sub32(T a, T b) { return _mm256_sub_epi32(a, b); }
+    template <int kBits>
+    static T Srli32(T a) {
+        return _mm256_srli_epi32(a, kBits);
+    }
+    template <int kBits>
+    static T Slli32(T a) {
+        return _mm256_slli_epi32(a, kBits);
+    }
+    static T Srlv32(T a, T bits) { return _mm256_srlv_epi32(a, bits); }
+    static T Madd16(T a, T b) { return _mm256_madd_epi16(a, b); }
     // The 32-bit values at byte offsets from base, in the first n lanes only (zero in the rest).
     static T Gather(const uint8_t* base, T offset, int n) {
         return _mm256_mask_i32gather_epi32(Zero(), reinterpret_cast<const int*>(base), offset,
@@ -167,6 +178,17 @@ struct V {
     static T Slli32By2(T a) { return _mm512_slli_epi32(a, 2); }
     static T Min32(T a, T b) { return _mm512_min_epi32(a, b); }
     static T Max32(T a, T b) { return _mm512_max_epi32(a, b); }
+    static T Sub32(T a, T b) { return _mm512_sub_epi32(a, b); }
+    template <int kBits>
+    static T Srli32(T a) {
+        return _mm512_srli_epi32(a, kBits);
+    }
+    template <int kBits>
+    static T Slli32(T a) {
+        return _mm512_slli_epi32(a, kBits);
+    }
+    static T Srlv32(T a, T bits) { return _mm512_srlv_epi32(a, bits); }
+    static T Madd16(T a, T b) { return _mm512_madd_epi16(a, b); }
     static T Gather(const uint8_t* base, T offset, int n) {
         const __mmask16 live = n >= kPixels ? __mmask16(0xFFFF) : TailMask(n);
         return _mm512_mask_i32gather_epi32(Zero(), live, offset, base, 1);

@@ -1,5 +1,6 @@
-// Point sampling of 32-bit ARGB texels along a slanted span, where both texture coordinates
-// change from pixel to pixel (turned sprites and glyphs). The coordinates step in 16.16 fixed
+// Point sampling of 32-bit ARGB texels, and linear filtering of those and of two-byte
+// luminance-alpha texels, along a span, where both texture coordinates may change from pixel
+// to pixel (turned sprites and glyphs). The coordinates step in 16.16 fixed
 // point as the general sampler steps them; the caller hands over only spans whose coordinates
 // stay within 32 bits from the first pixel to the last, so 32-bit lanes step them exactly.
 #include <cstring>
@@ -36,11 +37,13 @@ void WalkOneByOne(const TexelWalk& w, int32_t u, int32_t du, int32_t v, int32_t 
 #if SOFTRASTER_X86_PATHS
 SOFTRASTER_TARGET_AVX2
 namespace avx2 {
+#include "SoftRasterLinearLanes.inc"
 #include "SoftRasterWalkLanes.inc"
 }  // namespace avx2
 SOFTRASTER_TARGET_END
 SOFTRASTER_TARGET_AVX512
 namespace avx512 {
+#include "SoftRasterLinearLanes.inc"
 #include "SoftRasterWalkLanes.inc"
 }  // namespace avx512
 SOFTRASTER_TARGET_END
@@ -65,6 +68,29 @@ WalkFn PickWalk() {
     }
 }
 
+// Linear filtering needs gathers: other paths keep to the general sampler.
+template <uint32_t kFormat, bool kWrapU, bool kWrapV>
+WalkFn PickLinearWalk() {
+    switch (CurrentVectorPath()) {
+#if SOFTRASTER_X86_PATHS
+        case VectorPath::kAvx512:
+            return &avx512::LinearWalk<kFormat, kWrapU, kWrapV>;
+        case VectorPath::kAvx2:
+            return &avx2::LinearWalk<kFormat, kWrapU, kWrapV>;
+#endif
+        default:
+            return nullptr;
+    }
+}
+
+template <uint32_t kFormat>
+WalkFn PickLinearWalk(bool wrapU, bool wrapV) {
+    if (wrapU)
+        return wrapV ? PickLinearWalk<kFormat, true, true>()
+                     : PickLinearWalk<kFormat, true, false>();
+    return wrapV ? PickLinearWalk<kFormat, false, true>() : PickLinearWalk<kFormat, false, false>();
+}
+
 // How a walk handles an axis: 0 clamps, 1 wraps, -1 cannot.
 int WalkAxis(uint32_t mode, int size) {
     switch (mode) {
@@ -79,19 +105,41 @@ int WalkAxis(uint32_t mode, int size) {
     }
 }
 
+// Fills walk for a level whose every texel byte offset fits the lanes; false where it cannot.
+bool FillWalk(const Surface& level, int bpp, TexelWalk& walk) {
+    if (int64_t(level.Height - 1) * level.Pitch + int64_t(level.Width) * bpp > INT32_MAX)
+        return false;
+    walk.Bits = level.Bits;
+    walk.Pitch = level.Pitch;
+    walk.UMax = level.Width - 1;
+    walk.VMax = level.Height - 1;
+    return true;
+}
+
 }  // namespace
+
+WalkFn PickLinearWalk(const Surface& level, uint32_t addressU, uint32_t addressV, TexelWalk& walk) {
+    using namespace PixelFormats;
+    if (!NativeArgb()) return nullptr;
+    const int wrapU = WalkAxis(addressU, level.Width), wrapV = WalkAxis(addressV, level.Height);
+    if (wrapU < 0 || wrapV < 0) return nullptr;
+    switch (level.Format) {
+        case kA8R8G8B8:
+            return FillWalk(level, 4, walk) ? PickLinearWalk<kA8R8G8B8>(wrapU, wrapV) : nullptr;
+        case kA8L8:
+            // Texels are read in pairs, which a level one texel wide does not have.
+            if (level.Width < 2) return nullptr;
+            return FillWalk(level, 2, walk) ? PickLinearWalk<kA8L8>(wrapU, wrapV) : nullptr;
+        default:
+            return nullptr;
+    }
+}
 
 WalkFn PickWalk(const Surface& level, uint32_t addressU, uint32_t addressV, TexelWalk& walk) {
     if (level.Format != PixelFormats::kA8R8G8B8 || !NativeArgb()) return nullptr;
     const int wrapU = WalkAxis(addressU, level.Width), wrapV = WalkAxis(addressV, level.Height);
     if (wrapU < 0 || wrapV < 0) return nullptr;
-    // Byte offsets of every texel must fit the lanes.
-    if (int64_t(level.Height - 1) * level.Pitch + int64_t(level.Width) * 4 > INT32_MAX)
-        return nullptr;
-    walk.Bits = level.Bits;
-    walk.Pitch = level.Pitch;
-    walk.UMax = level.Width - 1;
-    walk.VMax = level.Height - 1;
+    if (!FillWalk(level, 4, walk)) return nullptr;
     if (wrapU) return wrapV ? PickWalk<true, true>() : PickWalk<true, false>();
     return wrapV ? PickWalk<false, true>() : PickWalk<false, false>();
 }
