@@ -9,6 +9,9 @@
 // each sprite's bounding box with a rotation set on the source image and nearest filtering,
 // which is how it draws a turned image. Both count the sprites' own 32x32 pixels.
 //
+// Both cases again with linear filtering, the renderer's default: the device's sampler set to
+// linear, pixman's source to its bilinear filter.
+//
 // Each iteration draws one frame of ours and one of the reference, alternating which goes
 // first, so both see the same machine; the figures are medians over every frame. The closing
 // lines print them with their ratio.
@@ -164,6 +167,12 @@ public:
     }
     bool Ready() const { return ready_; }
 
+    void SetLinear(bool linear) {
+        const DWORD filter = linear ? D3DTEXF_LINEAR : D3DTEXF_POINT;
+        device_->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+        device_->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+    }
+
     bool DrawAll(bool turned = false) {
         const Scene& s = GetScene();
         const std::vector<SoftRaster::Vertex>& vertices = turned ? s.rotated : s.vertices;
@@ -267,8 +276,10 @@ struct PixmanSetup {
         pixman_image_unref(dst);
         pixman_image_unref(mask);
     }
-    bool DrawAll(bool turned = false) {
+    bool DrawAll(bool turned = false, bool linear = false) {
         const Scene& s = GetScene();
+        pixman_image_set_filter(src, linear ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST,
+                                nullptr, 0);
         if (!turned) {
             pixman_image_set_transform(src, nullptr);
             for (const auto& p : s.places)
@@ -276,7 +287,6 @@ struct PixmanSetup {
                                          p.second, kQuadSize, kQuadSize);
             return true;
         }
-        pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
         for (int q = 0; q < kQuads; ++q) {
             // Destination to source: turned back about the sprite's centre.
             const double c = std::cos(s.angles[q]), sn = std::sin(s.angles[q]);
@@ -367,7 +377,7 @@ void Alternate(benchmark::State& state, const std::string& name, const std::func
 #ifdef HAVE_PIXMAN
 // The sprites as they stand, or turned. The argument limits the vector path (0 scalar, 1 SSE2,
 // 2 AVX2, 3 AVX-512), to show what each one gives; paths this processor lacks are skipped.
-void DeviceVsPixman(benchmark::State& state, bool turned) {
+void DeviceVsPixman(benchmark::State& state, bool turned, bool linear = false) {
     static const char* const kPaths[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
     const auto path = SoftRaster::VectorPath(state.range(0));
     if (path > SoftRaster::WidestVectorPath()) {
@@ -380,13 +390,20 @@ void DeviceVsPixman(benchmark::State& state, bool turned) {
         return;
     }
     PixmanSetup pixman;
+    device.SetLinear(linear);
     SoftRaster::LimitVectorPath(path);
     Alternate(
         state,
-        std::string(turned ? "turned, " : "") + "device API, " + kPaths[state.range(0)] +
-            " / pixman",
-        [&] { return device.DrawAll(turned); }, [&] { return pixman.DrawAll(turned); });
+        std::string(linear ? "bilinear, " : "") + (turned ? "turned, " : "") + "device API, " +
+            kPaths[state.range(0)] + " / pixman",
+        [&] { return device.DrawAll(turned); }, [&] { return pixman.DrawAll(turned, linear); });
     SoftRaster::LimitVectorPath(SoftRaster::VectorPath::kAvx512);
+}
+
+// Once per vector path, timed by the frames' own clock.
+void PerPath(benchmark::internal::Benchmark* b) {
+    b->DenseRange(0, 3)->ArgName("path")->UseManualTime()->Iterations(60)->Unit(
+        benchmark::kMillisecond);
 }
 
 void BM_DeviceVsPixman(benchmark::State& state) {
@@ -395,18 +412,17 @@ void BM_DeviceVsPixman(benchmark::State& state) {
 void BM_TurnedVsPixman(benchmark::State& state) {
     DeviceVsPixman(state, true);
 }
-BENCHMARK(BM_DeviceVsPixman)
-    ->DenseRange(0, 3)
-    ->ArgName("path")
-    ->UseManualTime()
-    ->Iterations(60)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TurnedVsPixman)
-    ->DenseRange(0, 3)
-    ->ArgName("path")
-    ->UseManualTime()
-    ->Iterations(60)
-    ->Unit(benchmark::kMillisecond);
+void BM_BilinearVsPixman(benchmark::State& state) {
+    DeviceVsPixman(state, false, true);
+}
+void BM_BilinearTurnedVsPixman(benchmark::State& state) {
+    DeviceVsPixman(state, true, true);
+}
+BENCHMARK(BM_DeviceVsPixman)->Apply(PerPath);
+BENCHMARK(BM_TurnedVsPixman)->Apply(PerPath);
+
+BENCHMARK(BM_BilinearVsPixman)->Apply(PerPath);
+BENCHMARK(BM_BilinearTurnedVsPixman)->Apply(PerPath);
 
 void BM_RasterizerVsPixman(benchmark::State& state) {
     RasterSetup raster;
@@ -461,11 +477,16 @@ int main(int argc, char** argv) {
     // Both draw the same picture: colour channels compared after one frame each. (Alpha
     // differs by design: the device blends target alpha like colour, pixman accumulates
     // coverage.) Turned, the two round texel and edge positions their own ways, so pixels
-    // along edges and texel boundaries may take a neighbouring texel.
-    for (bool turned : {false, true}) {
+    // along edges and texel boundaries may take a neighbouring texel. Filtered, pixman blends
+    // the sprite's outer texels with transparent ones beyond it where the device clamps, and
+    // weighs texels to fewer bits.
+    for (int c = 0; c < 4; ++c) {
+        const bool turned = c & 1, linear = c & 2;
         DeviceSetup device;
         PixmanSetup pixman;
-        if (!device.Ready() || !device.DrawAll(turned) || !pixman.DrawAll(turned)) continue;
+        if (!device.Ready()) continue;
+        device.SetLinear(linear);
+        if (!device.DrawAll(turned) || !pixman.DrawAll(turned, linear)) continue;
         const std::vector<uint32_t> ours = device.Pixels();
         int worst = 0;
         size_t differing = 0;
@@ -479,9 +500,10 @@ int main(int argc, char** argv) {
             differing += most > 1;
         }
         std::printf(
-            "%s: largest channel difference between the two pictures %d, pixels off by "
+            "%s%s: largest channel difference between the two pictures %d, pixels off by "
             "more than 1: %.2f%%\n",
-            turned ? "turned" : "axis-aligned", worst, 100.0 * differing / ours.size());
+            linear ? "bilinear, " : "", turned ? "turned" : "axis-aligned", worst,
+            100.0 * differing / ours.size());
     }
 #else
     std::printf("pixman not found at build time: no reference figures\n");
