@@ -78,7 +78,7 @@ void OutputGeneric(const Output& o, uint8_t* dst, const uint32_t* src, int n) {
     uint32_t d[kChunk], r[kChunk];
     PixelFormats::ReadRow(o.Format, dst, d, n);
     for (int i = 0; i < n; ++i) {
-        if (o.AlphaTest && !o.Pass[Alpha(src[i])]) {
+        if (o.AlphaTest && !o.Passes(Alpha(src[i]))) {
             r[i] = d[i];
             continue;
         }
@@ -146,7 +146,7 @@ void Output8888(const Output& o, uint8_t* dst, const uint32_t* src, int n, uint3
         uint8_t* p = dst + 4 * i;
         const uint32_t d = PixelFormats::Codec::Load32(p);
         const uint32_t s = kModulate ? Modulate(src[i], color) : src[i];
-        if (kAlphaTest && !o.Pass[Alpha(s)]) continue;
+        if (kAlphaTest && !o.Passes(Alpha(s))) continue;
         const uint32_t r = Fast8888Pixel(o, s, d);
         PixelFormats::Codec::Store32(p, ((r & o.WriteMask) | (d & ~o.WriteMask)) | force);
     }
@@ -288,8 +288,6 @@ void SetupOutput(Output& o, const Surface& target, const State& st) {
               func == kCmpAlways;
     o.Greater = func == kCmpGreater || func == kCmpGreaterEqual || func == kCmpNotEqual ||
                 func == kCmpAlways;
-    for (uint32_t a = 0; a < 256; ++a)
-        o.Pass[a] = (a < o.Ref && o.Less) || (a == o.Ref && o.Equal) || (a > o.Ref && o.Greater);
     o.WriteMask = 0;
     const int order[4] = {2, 1, 0, 3};  // mask bits red, green, blue, alpha -> ARGB byte
     for (int bit = 0; bit < 4; ++bit)
@@ -327,8 +325,10 @@ void SetupOutput(Output& o, const Surface& target, const State& st) {
             o.SrcOverDestMask[c] = (c < 3 || o.DestAlpha == kBlendInvSrcAlpha) ? 0xFFFF : 0;
         // Source-over leaves a pixel of alpha 0 exactly as it was, so a test that only drops
         // alpha 0 (the renderer's default) changes nothing there and can be skipped.
-        bool onlyDropsZero = !o.Pass[0];
-        for (int alpha = 1; alpha < 256; ++alpha) onlyDropsZero = onlyDropsZero && o.Pass[alpha];
+        // Worked out from the comparison rather than over every alpha: draw calls set this up
+        // once each, and a frame may make thousands of them.
+        const bool onlyDropsZero = (o.Ref == 0 && !o.Equal && o.Greater) ||
+                                   (o.Ref == 1 && !o.Less && o.Equal && o.Greater);
         const bool test = o.AlphaTest && !(over && o.DestAlpha != kBlendZero && onlyDropsZero);
         const bool x = o.Format == PixelFormats::kX8R8G8B8;
         const int pick = (test ? 4 : 0) | (x ? 2 : 0) | (over ? 1 : 0);

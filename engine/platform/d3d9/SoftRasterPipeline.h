@@ -39,7 +39,7 @@
     SOFTRASTER_PRAGMA(GCC push_options)    \
     SOFTRASTER_PRAGMA(GCC target(set))     \
     SOFTRASTER_PRAGMA(GCC diagnostic push) \
-        SOFTRASTER_PRAGMA(GCC diagnostic ignored "-Wmaybe-uninitialized")
+    SOFTRASTER_PRAGMA(GCC diagnostic ignored "-Wmaybe-uninitialized")
 #define SOFTRASTER_TARGET_END \
     SOFTRASTER_PRAGMA(GCC diagnostic pop) SOFTRASTER_PRAGMA(GCC pop_options)
 #endif
@@ -262,7 +262,6 @@ struct Output {
     int Bpp = 0;
     bool Blend = false;
     bool AlphaTest = false;
-    bool Pass[256];                   // alpha test outcome per source alpha
     uint32_t WriteMask = 0xFFFFFFFF;  // ARGB bits that are stored
     uint32_t SrcColor = kBlendOne, DestColor = kBlendZero, OpColor = kOpAdd;
     uint32_t SrcAlpha = kBlendOne, DestAlpha = kBlendZero, OpAlpha = kOpAdd;
@@ -275,6 +274,10 @@ struct Output {
     uint16_t SrcOverDestMask[4];  // lanes that take the inverse source alpha, in source-over
     uint32_t Ref = 0;
     bool Less = false, Equal = false, Greater = false;
+    // The alpha test's outcome for a source alpha.
+    bool Passes(uint32_t alpha) const {
+        return (alpha < Ref && Less) || (alpha == Ref && Equal) || (alpha > Ref && Greater);
+    }
     OutputFn Fn = nullptr;
     ModulateOutputFn FnModulate = nullptr;  // null where not fused
 };
