@@ -227,6 +227,10 @@ int64_t PerformanceFrequency();
 int64_t PerformanceCounter();
 // Milliseconds since an arbitrary start, wrapping at 2^32 (timeGetTime).
 uint32_t MillisecondTime();
+// Makes MillisecondTime read clock instead of the system's (null: the system's again), so that
+// tests can put the clock where it wraps.
+using MillisecondClock = uint32_t (*)();
+void SetMillisecondClock(MillisecondClock clock);
 
 // ---- Shell and system ----
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <time.h>
 
+#include <atomic>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -65,8 +66,17 @@ int64_t PerformanceCounter() {
     return MonotonicNanoseconds();
 }
 
+namespace {
+std::atomic<MillisecondClock> millisecondClock{nullptr};
+}  // namespace
+
 uint32_t MillisecondTime() {
+    if (const MillisecondClock clock = millisecondClock.load()) return clock();
     return static_cast<uint32_t>(MonotonicNanoseconds() / 1000000);
+}
+
+void SetMillisecondClock(MillisecondClock clock) {
+    millisecondClock = clock;
 }
 
 bool ShellOpen(const std::string& target) {

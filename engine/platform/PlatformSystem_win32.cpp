@@ -7,6 +7,8 @@
 #include <shellapi.h>
 // clang-format on
 
+#include <atomic>
+
 #include "platform/Platform.h"
 
 namespace Platform {
@@ -32,8 +34,17 @@ int64_t PerformanceCounter() {
     return count.QuadPart;
 }
 
+namespace {
+std::atomic<MillisecondClock> millisecondClock{nullptr};
+}  // namespace
+
 uint32_t MillisecondTime() {
+    if (const MillisecondClock clock = millisecondClock.load()) return clock();
     return timeGetTime();
+}
+
+void SetMillisecondClock(MillisecondClock clock) {
+    millisecondClock = clock;
 }
 
 bool ShellOpen(const std::string& target) {

@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "RenderTestSupport.h"
+#include "platform/Platform.h"
 
 using RenderTest::EngineFixture;
 using RenderTest::InOrder;
@@ -258,6 +259,27 @@ TEST_F(EngineFixture, SceneBracketTracksSuccessOnly) {
     EXPECT_TRUE(engine().InScene);
     engine().EndScene();
     EXPECT_FALSE(engine().InScene);
+}
+
+// The frame rate comes from an unsigned millisecond clock, which wraps after 49.7 days: a
+// frame across the wrap is as long as any other.
+TEST_F(EngineFixture, FrameRateHoldsAcrossTheClocksWrap) {
+    ASSERT_TRUE(Start());
+    static uint32_t now = 0;
+    Platform::SetMillisecondClock([] { return now; });
+    engine().FrameTiming = true;
+    const std::pair<uint32_t, float> frames[] = {
+        {0xFFFFFFF0u, 0.0f}, {0x00000010u, 1000.0f / 32}, {0x00000024u, 1000.0f / 20}};
+    engine().LastFrameTime = 0xFFFFFFE0u;
+    for (const auto& [time, fps] : frames) {
+        now = time;
+        engine().BeginScene();
+        engine().EndScene();
+        if (fps > 0) {
+            EXPECT_FLOAT_EQ(engine().FramesPerSecond, fps) << time;
+        }
+    }
+    Platform::SetMillisecondClock(nullptr);
 }
 
 // ---- Drawing on pixels ----
