@@ -2,11 +2,11 @@
 // every tool. Names come from untrusted archives and the target may hold links that someone
 // planted, so every file is written through a Platform::WriteTree, which never follows a
 // link below the target and never writes into an existing file.
-#include <algorithm>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 
 #include "diagnostics/EnsureDirectoryExists.h"
 #include "diagnostics/GDebugLog.h"
@@ -117,14 +117,14 @@ GPakExtractResult GPakFile::ExtractEntries(const std::string& folder,
     const std::string lead = cut == std::string::npos ? folder : folder.substr(cut + 1);
 
     // First what can be written; the rest is reported in its place among the others below.
-    std::vector<int32_t> tried;
+    std::vector<std::pair<int32_t, GPakReason>> tried;  // each entry, and why it is refused
     std::vector<Job> jobs;
     std::vector<std::string> paths;
     uint64_t bytes = 0;
     for (int32_t i : indexes) {
         if (i < 0 || i >= NumEntries) continue;
-        tried.push_back(i);
-        if (CheckEntry(i) != GPakReason::None) {
+        tried.emplace_back(i, CheckEntry(i));
+        if (tried.back().second != GPakReason::None) {
             if (progress) progress(i);
             continue;
         }
@@ -178,11 +178,11 @@ GPakExtractResult GPakFile::ExtractEntries(const std::string& folder,
 
     // The outcomes, in the order the entries were asked for, as one writer would have met them.
     size_t next = 0;
-    for (int32_t i : tried) {
+    for (const auto& [i, refusal] : tried) {
         const GPakEntry& entry = Entries[i];
         GPakProblem problem;
         problem.Index = i;
-        problem.Reason = CheckEntry(i);
+        problem.Reason = refusal;
         if (problem.Reason != GPakReason::None) {
             // Damaged records were logged when the table was read.
             if (Damage[static_cast<size_t>(i)] == GPakReason::None) {

@@ -696,8 +696,7 @@ int64_t SmallFileReader::Read(const std::string& path, char* buffer, size_t capa
         return ReadSmallFileAt(AT_FDCWD, native.c_str(), native, buffer, capacity);
     }
     // Opening the folder follows links on its way, just as opening the whole path would.
-    if (Impl->Fd < 0 || native.compare(0, cut + 1, Impl->Folder) != 0 ||
-        Impl->Folder.size() != cut + 1) {
+    if (Impl->Fd < 0 || native.compare(0, cut + 1, Impl->Folder) != 0) {
         if (Impl->Fd >= 0) close(Impl->Fd);
         Impl->Folder.assign(native, 0, cut + 1);
         Impl->Fd = open(Impl->Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
