@@ -579,7 +579,10 @@ void GD3D9::DrawUserPrimitives(D3DPRIMITIVETYPE primitiveType, UINT primitiveCou
                                const void* vertices, UINT stride) {
     if (!HaveDevice("DrawUserPrimitives")) return;
     const HRESULT hr = PDevice->DrawPrimitiveUP(primitiveType, primitiveCount, vertices, stride);
-    if (FAILED(hr)) LogD3DError(hr, "DrawPrimitiveUP");
+    if (FAILED(hr))
+        LogD3DError(hr, "DrawPrimitiveUP");
+    else
+        DrawCalls++;
 }
 
 void GD3D9::FillRect(const RECT& rect, uint32_t colour) {

@@ -140,6 +140,9 @@ public:
     D3DCAPS9 hal_caps;
     IDirect3DSwapChain9* AdditionalSwapChain = nullptr;
     bool Batching = false;
+    // Draw calls the device accepted from the engine (its own and its vertex buffers'), so
+    // that a host can show what batching saves on any device.
+    uint64_t DrawCalls = 0;
 
 private:
     // False, with one draw-log line naming the operation, while there is no device.

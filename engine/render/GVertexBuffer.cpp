@@ -307,7 +307,8 @@ void GVertexBuffer::Draw() {
 void GVertexBuffer::DrawQuads(int primitives) {
     if (primitives <= 0) return;
     if (VertexBuffer == nullptr || IndexBuffer == nullptr) return;
-    IDirect3DDevice9* device = GetD3DEngine().PDevice;
+    GD3D9& engine = GetD3DEngine();
+    IDirect3DDevice9* device = engine.PDevice;
     if (device == nullptr) return;
     HRESULT hr = device->SetStreamSource(0, VertexBuffer, 0, static_cast<UINT>(Stride));
     if (FAILED(hr)) GD3D9::LogD3DError(hr, "SetStreamSource()");
@@ -315,7 +316,10 @@ void GVertexBuffer::DrawQuads(int primitives) {
     if (FAILED(hr)) GD3D9::LogD3DError(hr, "SetIndices()");
     hr = device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, BaseVertex, 0, 2 * primitives, 0,
                                       primitives);
-    if (FAILED(hr)) GD3D9::LogD3DError(hr, "DrawIndexedPrimitive()");
+    if (FAILED(hr))
+        GD3D9::LogD3DError(hr, "DrawIndexedPrimitive()");
+    else
+        engine.DrawCalls++;
 }
 
 void GVertexBuffer::LockAll() {
