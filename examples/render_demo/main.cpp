@@ -8,10 +8,11 @@
 // SCREENSHOT to render_demo.png. Exit status 0 when the screenshot was written.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/D3D9.h"
-#include "platform/d3d9/SoftD3D.h"
+#include "platform/Window.h"
 #include "render/CLoadedTexture.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
@@ -57,9 +58,19 @@ int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "examples/render_demo/textures";
     const std::string shot = argc > 2 ? argv[2] : "render_demo.png";
 
-    HWND window = SoftD3D::CreateHeadlessWindow(kWidth, kHeight);
+    Platform::WindowSettings settings;
+    settings.Title = "render_demo";
+    settings.ClientWidth = kWidth;
+    settings.ClientHeight = kHeight;
+    settings.Headless = true;
+    std::string error;
+    std::unique_ptr<Platform::Window> window = Platform::Window::Create(settings, error);
+    if (window == nullptr) {
+        fprintf(stderr, "render_demo: %s\n", error.c_str());
+        return 1;
+    }
     GD3D9& engine = GetD3DEngine();
-    if (!engine.Init(window, kWidth, kHeight, true)) {
+    if (!engine.Init(window->Handle(), kWidth, kHeight, true)) {
         fprintf(stderr, "render_demo: the graphics device could not be started\n");
         return 1;
     }
@@ -78,7 +89,6 @@ int main(int argc, char** argv) {
     engine.RequestScreenshot(shot, D3DXIFF_PNG);
     engine.Flip();
     engine.Release();
-    SoftD3D::DestroyHeadlessWindow(window);
 
     if (!std::filesystem::exists(shot)) {
         fprintf(stderr, "render_demo: the screenshot %s could not be written\n", shot.c_str());

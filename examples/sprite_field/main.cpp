@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/D3D9.h"
-#include "platform/d3d9/SoftD3D.h"
+#include "platform/Window.h"
 #include "render/CTexturedSprite.h"
 #include "render/GD3D9.h"
 #include "render/GVertexBuffer.h"
@@ -89,9 +89,19 @@ IDirect3DTexture9* MakeShapeTexture(IDirect3DDevice9* device, int kind) {
 int main(int argc, char** argv) {
     const std::string shot = argc > 1 ? argv[1] : "sprite_field.png";
 
-    HWND window = SoftD3D::CreateHeadlessWindow(kWidth, kHeight);
+    Platform::WindowSettings settings;
+    settings.Title = "sprite_field";
+    settings.ClientWidth = kWidth;
+    settings.ClientHeight = kHeight;
+    settings.Headless = true;
+    std::string error;
+    std::unique_ptr<Platform::Window> window = Platform::Window::Create(settings, error);
+    if (window == nullptr) {
+        fprintf(stderr, "sprite_field: %s\n", error.c_str());
+        return 1;
+    }
     GD3D9& engine = GetD3DEngine();
-    if (!engine.Init(window, kWidth, kHeight, true)) {
+    if (!engine.Init(window->Handle(), kWidth, kHeight, true)) {
         fprintf(stderr, "sprite_field: the graphics device could not be started\n");
         return 1;
     }
@@ -145,15 +155,15 @@ int main(int argc, char** argv) {
     std::filesystem::remove(shot, ignored);
     engine.BeginScene();
     engine.ClearScreen(0xFF101820);
-    SoftD3D::ResetCallCounts();
+    const uint64_t before = engine.DrawCalls;
     list.SortByTexture();
     list.Render(true);
-    const uint64_t batched = SoftD3D::CallCount("DrawIndexedPrimitive");
+    const uint64_t batched = engine.DrawCalls - before;
     engine.FillRect(kPanel, 0xE0202A38);
     for (auto& sprite : panel)
         sprite->DrawTexturedClipped(kPanel.left, kPanel.top, kPanel.right, kPanel.bottom);
     engine.DrawRect(kPanel, 0xFFF4D03F);
-    const uint64_t single = SoftD3D::CallCount("DrawPrimitiveUP");
+    const uint64_t single = engine.DrawCalls - before - batched;
     engine.EndScene();
     engine.RequestScreenshot(shot, D3DXIFF_PNG);
     engine.Flip();
@@ -173,7 +183,6 @@ int main(int argc, char** argv) {
     for (IDirect3DTexture9* texture : textures)
         if (texture != nullptr) texture->Release();
     engine.Release();
-    SoftD3D::DestroyHeadlessWindow(window);
 
     if (!std::filesystem::exists(shot)) {
         fprintf(stderr, "sprite_field: the screenshot %s could not be written\n", shot.c_str());

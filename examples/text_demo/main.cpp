@@ -3,10 +3,11 @@
 // times first so that the frame recorder's graph has real frame times to show.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/D3D9.h"
-#include "platform/d3d9/SoftD3D.h"
+#include "platform/Window.h"
 #include "render/BaseSprite.h"
 #include "render/FrameRecorder.h"
 #include "render/GD3D9.h"
@@ -77,9 +78,19 @@ int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : SAMPLE_FONT_DIR;
     const std::string shot = argc > 2 ? argv[2] : "text_demo.png";
 
-    HWND window = SoftD3D::CreateHeadlessWindow(kWidth, kHeight);
+    Platform::WindowSettings settings;
+    settings.Title = "text_demo";
+    settings.ClientWidth = kWidth;
+    settings.ClientHeight = kHeight;
+    settings.Headless = true;
+    std::string error;
+    std::unique_ptr<Platform::Window> window = Platform::Window::Create(settings, error);
+    if (window == nullptr) {
+        fprintf(stderr, "text_demo: %s\n", error.c_str());
+        return 1;
+    }
     GD3D9& engine = GetD3DEngine();
-    if (!engine.Init(window, kWidth, kHeight, true)) {
+    if (!engine.Init(window->Handle(), kWidth, kHeight, true)) {
         fprintf(stderr, "text_demo: the graphics device could not be started\n");
         return 1;
     }
@@ -109,7 +120,6 @@ int main(int argc, char** argv) {
     text.Release();
     GlobalVB.Release();
     engine.Release();
-    SoftD3D::DestroyHeadlessWindow(window);
 
     if (!std::filesystem::exists(shot)) {
         fprintf(stderr, "text_demo: the screenshot %s could not be written\n", shot.c_str());

@@ -7,9 +7,6 @@
 // F11 switches full-screen on and off. --frames N stops after N frames; --screenshot FILE
 // saves the last frame (.png, .bmp, .tga or .jpg) before it is presented. --immediate presents
 // without waiting for the display's refresh and prints the frames per second at the end.
-#include <d3d9.h>
-#include <d3dx9.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/D3D9.h"
 #include "platform/Window.h"
 
 namespace {

@@ -9,11 +9,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "FontBaker.h"
 #include "platform/D3D9.h"
-#include "platform/d3d9/SoftD3D.h"
+#include "platform/Window.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
 #include "text/LibFont.h"
@@ -35,11 +36,16 @@ bool IsPowerOfTwo(int n) {
 // working folder, which is the output folder by then.
 bool WriteWidthFiles(const std::string& textureName, int cell, std::string& error) {
     const int side = cell * 16;
-    HWND window = SoftD3D::CreateHeadlessWindow(64, 64);
+    Platform::WindowSettings settings;
+    settings.Title = "fontbake";
+    settings.ClientWidth = 64;
+    settings.ClientHeight = 64;
+    settings.Headless = true;
+    std::unique_ptr<Platform::Window> window = Platform::Window::Create(settings, error);
+    if (window == nullptr) return false;
     GD3D9& engine = GetD3DEngine();
-    if (!engine.Init(window, 64, 64, true)) {
+    if (!engine.Init(window->Handle(), 64, 64, true)) {
         error = "the graphics device could not be started";
-        SoftD3D::DestroyHeadlessWindow(window);
         return false;
     }
     GetTextureManager().AddTextureFolder(".");
@@ -58,7 +64,6 @@ bool WriteWidthFiles(const std::string& textureName, int cell, std::string& erro
         if (!ok) error = "the width files could not be written below data/fonts";
     }
     engine.Release();
-    SoftD3D::DestroyHeadlessWindow(window);
     return ok;
 }
 
