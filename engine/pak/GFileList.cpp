@@ -37,7 +37,9 @@ void GFileList::FileWalk(const std::string& searchPath, std::set<std::string>* e
 
     for (const Platform::FindData& entry : found) {
         if (IsDotName(entry.Name)) continue;
-        if (entry.Folder && entry.Link) {
+        if (entry.Name.find('\\') != std::string::npos) {
+            BackslashNames.push_back(folderpath + entry.Name);
+        } else if (entry.Folder && entry.Link) {
             FolderLinks.push_back(folderpath + entry.Name);
         } else if (entry.Folder) {
             // Depth first: the sub-folder's files take the place where the folder was met.
@@ -59,7 +61,11 @@ void GFileList::AddFolders(std::string searchPath) {
     if (!Platform::FindEntries(searchPath, found)) return;
     for (const Platform::FindData& entry : found) {
         if (!entry.Folder || IsDotName(entry.Name)) continue;
-        (entry.Link ? FolderLinks : Files).push_back(Root + entry.Name);
+        if (entry.Name.find('\\') != std::string::npos) {
+            BackslashNames.push_back(Root + entry.Name);
+        } else {
+            (entry.Link ? FolderLinks : Files).push_back(Root + entry.Name);
+        }
     }
 }
 
@@ -82,13 +88,15 @@ void GFileList::TreeWalk(const std::string& folder, const std::string& pattern,
 
     GFileList dirs;
     dirs.AddFolders(folder + "/*.*");
-    // The file walk above has already met the links among them when the pattern matched.
-    for (const std::string& link : dirs.FolderLinks) {
-        const std::string path = folder + "/" + link;
-        if (std::find(FolderLinks.begin(), FolderLinks.end(), path) == FolderLinks.end()) {
-            FolderLinks.push_back(path);
+    // The file walk above has already met these among them when the pattern matched.
+    auto addOnce = [&folder](std::vector<std::string>& to, const std::vector<std::string>& from) {
+        for (const std::string& name : from) {
+            const std::string path = folder + "/" + name;
+            if (std::find(to.begin(), to.end(), path) == to.end()) to.push_back(path);
         }
-    }
+    };
+    addOnce(FolderLinks, dirs.FolderLinks);
+    addOnce(BackslashNames, dirs.BackslashNames);
     for (const std::string& dirname : dirs.Files) {
         TreeWalk(folder + "/" + dirname, pattern, entered);
     }

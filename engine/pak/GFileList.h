@@ -17,6 +17,10 @@ public:
     // The links to folders that gathering calls met and did not enter or list, as paths
     // formed like those in Files, so a caller can say what was left out.
     std::vector<std::string> FolderLinks;
+    // Files and folders whose own names hold a backslash, as paths formed like those in Files.
+    // Where a backslash separates folders no path can name them (one would reach another
+    // file), so they are neither listed nor entered. Only POSIX file systems have such names.
+    std::vector<std::string> BackslashNames;
 
     // From now on, gathering calls record the root they searched (see GetRoot).
     void SetKeepRoot() { KeepRoot = true; }
@@ -31,10 +35,12 @@ public:
     void AddFolderTree(std::string folder, std::string pattern);
 
     unsigned Count() const { return static_cast<unsigned>(Files.size()); }
-    // Empties Files and FolderLinks; Root and the root recording stay as they are.
+    // Empties Files and the lists of what was left out; Root and the root recording stay as they
+    // are.
     void Clear() {
         Files.clear();
         FolderLinks.clear();
+        BackslashNames.clear();
     }
     // One of the paths picked with the engine's portable generator, or "" when empty.
     std::string GetRandomFile() const;

@@ -73,15 +73,17 @@ const char* GPakFile::ReasonText(GPakReason reason) {
         case GPakReason::IsTheArchive:
             return "it is the archive being written";
         case GPakReason::StoredNameTooLong:
-            return "its stored name is longer than 127 bytes";
+            return "it would be stored under a name longer than 127 bytes";
         case GPakReason::SourcePathTooLong:
-            return "its path is longer than 255 bytes";
+            return "it has a path longer than 255 bytes";
         case GPakReason::CannotOpen:
             return "it cannot be opened";
         case GPakReason::NotARegularFile:
             return "it is not a regular file";
         case GPakReason::LinkToFolder:
             return "it is a link to a folder";
+        case GPakReason::NameHoldsBackslash:
+            return "it holds a backslash, which archives use to separate folders";
         case GPakReason::CannotRead:
             return "it cannot be read";
         case GPakReason::TooLarge:
@@ -89,7 +91,7 @@ const char* GPakFile::ReasonText(GPakReason reason) {
         case GPakReason::ChangedWhileRead:
             return "it changed while it was read";
         case GPakReason::ArchiveTooLarge:
-            return "the archive would pass 2 GiB";
+            return "it would take the archive past 2 GiB";
     }
     return "unknown problem";
 }
@@ -108,6 +110,7 @@ void GPakFile::Release() {
     NumEntries = 0;
     DataStart = 0;
     Damage.clear();
+    StoredOffsets.clear();
 }
 
 bool GPakFile::IsEntryUsable(int32_t index) const {
@@ -177,11 +180,13 @@ void GPakFile::Load(std::string path) {
     NumEntries = count;
     DataStart = 4 + kRecordSize * count;
     Damage.assign(static_cast<size_t>(count), GPakReason::None);
+    StoredOffsets.resize(static_cast<size_t>(count));
     // Offsets come from the sizes alone; whatever the file stored is overwritten.
     int64_t running = DataStart;
     for (int32_t i = 0; i < count; ++i) {
         GPakEntry& entry = Entries[i];
         entry.Size = ReadLe32(&entry.Size);
+        StoredOffsets[static_cast<size_t>(i)] = static_cast<int32_t>(ReadLe32(&entry.Offset));
         entry.Offset = running <= kMaxPosition ? static_cast<int32_t>(running) : -1;
         const int64_t end = running + entry.Size;
         GPakReason problem = GPakReason::None;
@@ -244,4 +249,21 @@ GPakReason GPakFile::CheckName(const GPakEntry& entry) {
 const char* GPakFile::UnsafeNameReason(const GPakEntry& entry) {
     const GPakReason reason = CheckName(entry);
     return reason == GPakReason::None ? nullptr : ReasonText(reason);
+}
+
+std::string GPakFile::PathKey(const std::string& name) {
+    std::string key;
+    for (size_t start = 0; start <= name.size();) {
+        size_t end = start;
+        while (end < name.size() && !IsSeparator(name[end])) ++end;
+        if (end > start && !(end == start + 1 && name[start] == '.')) {
+            if (!key.empty()) key += '/';
+            for (size_t i = start; i < end; ++i) {
+                const char c = name[i];
+                key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+        }
+        start = end + 1;
+    }
+    return key;
 }

@@ -46,6 +46,7 @@ enum class GPakReason {
     CannotOpen,
     NotARegularFile,
     LinkToFolder,
+    NameHoldsBackslash,
     CannotRead,
     TooLarge,
     ChangedWhileRead,
@@ -92,6 +93,20 @@ struct GPakCreateResult {
     bool Written = false;              // the archive is complete at its path
     uint32_t SystemError = 0;          // why it could not be written
     std::vector<GPakProblem> LeftOut;  // files not packed (the archive itself included)
+    // The entry carried over from an archive (GPakFile::Write) whose bytes could not be read
+    // whole, which stopped the write: Index its place among the sources, None when none did.
+    GPakProblem Failure;
+};
+
+// One entry of an archive being written: its stored name and source path, and where its
+// bytes come from. Without Archive they are the whole file at SourcePath; with it, Size bytes
+// at Offset of the file Archive, an entry carried over from an existing archive.
+struct GPakSource {
+    std::string Name;
+    std::string SourcePath;
+    std::string Archive;
+    int32_t Offset = 0;
+    uint32_t Size = 0;
 };
 
 class GPakFile {
@@ -127,11 +142,31 @@ public:
     // new archive at archivePath. With prefixed non-zero each name is prefix + "/" + the path
     // below the folder; otherwise the bare file name.
     void Create(std::string searchPath, std::string archivePath, int prefixed, std::string prefix);
+    // Writes a new archive of sources, in their order, at archivePath (the archive may be one
+    // of the sources' Archive). As with Create, it is written beside the target and replaces
+    // it only when complete; a read-only target is kept. A file that cannot be packed is left
+    // out (GetCreateResult lists it), but an entry carried over that cannot be read whole
+    // fails the whole write, so nothing of an old archive is ever lost.
+    void Write(const std::vector<GPakSource>& sources, std::string archivePath);
+    // Why Write would leave a file source out without reading a byte of it (it is the
+    // archive, its name or path does not fit its field, it cannot be opened as a plain file),
+    // or None. Callers that replace an entry by a file check here first, to keep the entry
+    // when the file cannot take its place.
+    static GPakReason CheckSource(const GPakSource& source, const std::string& archivePath);
+    // The files that searchPath selects, as Create would gather them: SourcePath the path
+    // found, Name the path below the folder with its levels joined by "/". Links to folders
+    // and names holding a backslash (which no path can name) are added to leftOut.
+    static std::vector<GPakSource> GatherFolder(const std::string& searchPath,
+                                                std::vector<GPakProblem>& leftOut);
 
     int32_t GetNumEntries() const { return NumEntries; }
     int32_t GetDataStart() const { return DataStart; }
     const GPakEntry* GetEntries() const { return Entries; }
     const std::string& GetPakPath() const { return PakPath; }
+    // The Offset field as the file stored it, which readers otherwise ignore.
+    int32_t GetStoredOffset(int32_t index) const {
+        return StoredOffsets[static_cast<size_t>(index)];
+    }
     // False for a damaged record that Load refused (it stays in the table for inspection).
     bool IsEntryUsable(int32_t index) const;
     // Why the entry cannot be read or extracted safely (damage first, then its name), or
@@ -148,6 +183,9 @@ public:
     // The same as text, or null when the name is safe.
     static const char* UnsafeNameReason(const GPakEntry& entry);
     static const char* ReasonText(GPakReason reason);
+    // The file a name lands in when extracted, as Windows compares paths: either separator,
+    // no empty or "." parts, letters without case. Equal keys are one file.
+    static std::string PathKey(const std::string& name);
 
 private:
     void Release();
@@ -162,6 +200,7 @@ private:
     // Per entry: why the record is damaged (unterminated text, data past the end of the
     // file or past 2 GiB), or None; a damaged entry is never found, read or extracted.
     std::vector<GPakReason> Damage;
+    std::vector<int32_t> StoredOffsets;
     GPakLoadResult LoadResult;
     GPakExtractResult ExtractResult;
     GPakCreateResult CreateResult;

@@ -1,12 +1,15 @@
-// Writing a pak archive from the files below one folder. The archive is written to a hidden
-// file beside the target and moved over it only when complete, so a failure never leaves a
-// damaged archive or harms the old one. Files that cannot be stored faithfully are left out
-// with a log line rather than stored under a cut-off name or with the wrong bytes.
+// Writing a pak archive: from the files below one folder (Create), or from a list of files and
+// entries carried over from existing archives (Write, which add and remove build on). The
+// archive is written to a hidden file beside the target and moved over it only when complete,
+// so a failure never leaves a damaged archive or harms the old one. Files that cannot be
+// stored faithfully are left out with a log line rather than stored under a cut-off name or
+// with the wrong bytes.
 //
 // Each file is opened once: its bytes go out right after the room kept for the table, and
 // the table is written last, at the front. A file that cannot be read whole changes the
 // table's size, so the archive is then written again without it.
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
 #include <vector>
@@ -24,17 +27,12 @@ constexpr size_t kWholeReadLimit = 1u << 20;
 // Small files gather until a write of at least this size is worth making.
 constexpr size_t kGatherSize = 64u << 10;
 
-struct Candidate {
-    std::string Source;
-    std::string Name;
-};
-
 // Records a file left out of the archive, and logs it.
-void LeaveOut(GPakCreateResult& result, const std::string& path, GPakReason why) {
+void LeaveOut(std::vector<GPakProblem>& leftOut, const std::string& path, GPakReason why) {
     GPakProblem problem;
     problem.Source = path;
     problem.Reason = why;
-    result.LeftOut.push_back(problem);
+    leftOut.push_back(problem);
     char temp[512];
     snprintf(temp, sizeof temp, "Not packing [%s]: %s", path.c_str(), GPakFile::ReasonText(why));
     GetDebugLog().Log(temp);
@@ -97,10 +95,10 @@ int64_t MeasureFile(const std::string& path) {
     return size;
 }
 
-void FillEntry(GPakEntry& entry, const Candidate& file, int64_t offset, int64_t size) {
+void FillEntry(GPakEntry& entry, const GPakSource& file, int64_t offset, int64_t size) {
     memset(&entry, 0, sizeof entry);
     memcpy(entry.Name, file.Name.c_str(), file.Name.size());
-    memcpy(entry.SourcePath, file.Source.c_str(), file.Source.size());
+    memcpy(entry.SourcePath, file.SourcePath.c_str(), file.SourcePath.size());
     entry.Offset = static_cast<int32_t>(offset);
     entry.Size = static_cast<uint32_t>(size);
 }
@@ -118,6 +116,7 @@ public:
     bool FlushIfFull(FILE* out) { return Fill < kGatherSize || Flush(out); }
     bool Flush(FILE* out) {
         const bool ok = Fill == 0 || fwrite(Bytes.get(), 1, Fill, out) == Fill;
+        if (!ok) Platform::KeepStreamError();
         Fill = 0;
         return ok;
     }
@@ -137,32 +136,90 @@ GPakReason OpenFailureReason(const std::string& source) {
                : GPakReason::NotARegularFile;
 }
 
+// The archives that entries are carried over from, each opened once per attempt and closed
+// before the new archive takes an old one's place (Windows renames nothing over an open file).
+class CarriedArchives {
+public:
+    CarriedArchives() = default;
+    ~CarriedArchives() {
+        for (const auto& open : Streams) fclose(open.second);
+    }
+    CarriedArchives(const CarriedArchives&) = delete;
+    CarriedArchives& operator=(const CarriedArchives&) = delete;
+
+    // The archive at path, opened on first use; null (with the last error) when it cannot be.
+    FILE* Get(const std::string& path) {
+        const auto found = Streams.find(path);
+        if (found != Streams.end()) return found->second;
+        FILE* stream = Platform::OpenStream(path, "rb");
+        if (stream) Streams.emplace(path, stream);
+        return stream;
+    }
+
+private:
+    std::map<std::string, FILE*> Streams;
+};
+
 struct WriteOutcome {
     enum { Done, LeaveOut, Failed } Result = Failed;
     // The files to leave out (in list order), and why.
     std::vector<std::pair<size_t, GPakReason>> LeftOut;
+    // A carried-over entry that could not be read whole (Index its place in the list).
+    GPakProblem Failure;
 };
 
+// Copies the bytes of a carried-over entry into the archive: GPakReason::None, or why they
+// could not be read whole (false in written when the archive itself could not be written).
+GPakReason CopyCarried(const GPakSource& file, CarriedArchives& carried, int64_t running,
+                       DataBuffer& data, FILE* out, bool& written) {
+    FILE* from = carried.Get(file.Archive);
+    if (!from) return GPakReason::CannotOpen;
+    const int64_t size = file.Size;
+    if (file.Offset < 0 || Platform::StreamSize(from) < file.Offset + size) {
+        return GPakReason::DataPastEnd;
+    }
+    if (running + size > kMaxPosition) return GPakReason::ArchiveTooLarge;
+    if (size <= static_cast<int64_t>(kWholeReadLimit)) {
+        if (fseek(from, file.Offset, SEEK_SET) != 0 ||
+            fread(data.Free(), 1, file.Size, from) != file.Size) {
+            return GPakReason::CannotRead;
+        }
+        data.Keep(file.Size);
+        written = data.FlushIfFull(out);
+        return GPakReason::None;
+    }
+    written = data.Flush(out);
+    if (written && !Platform::CopyStreamRange(from, file.Offset, file.Size, out)) {
+        return Platform::GetLastError() == Platform::kErrorHandleEof ? GPakReason::DataPastEnd
+                                                                     : GPakReason::CannotRead;
+    }
+    return GPakReason::None;
+}
+
 // Writes the archive of files into out, filling entries (one per file) on the way.
-WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files, GPakEntry* entries,
-                          DataBuffer& data) {
+WriteOutcome WriteArchive(FILE* out, const std::vector<const GPakSource*>& files,
+                          GPakEntry* entries, DataBuffer& data) {
     WriteOutcome outcome;
     data.Drop();
     const int64_t dataStart =
         4 + int64_t{GPakFile::kRecordSize} * static_cast<int64_t>(files.size());
-    if (dataStart > kMaxPosition || fseek(out, static_cast<long>(dataStart), SEEK_SET) != 0) {
+    auto streamFailed = [&outcome] {
+        Platform::KeepStreamError();
         return outcome;
-    }
+    };
+    if (dataStart > kMaxPosition) return outcome;
+    if (fseek(out, static_cast<long>(dataStart), SEEK_SET) != 0) return streamFailed();
     // Once a file must be left out, this attempt is lost; the files after it are only
     // checked for opening, so that one more attempt usually does without all of them.
     auto leaveOut = [&outcome, &files](size_t index, GPakReason why) {
         outcome.Result = WriteOutcome::LeaveOut;
         outcome.LeftOut.emplace_back(index, why);
         for (size_t i = index + 1; i < files.size(); ++i) {
-            if (FILE* probe = Platform::OpenStream(files[i]->Source, "rb")) {
+            if (!files[i]->Archive.empty()) continue;
+            if (FILE* probe = Platform::OpenStream(files[i]->SourcePath, "rb")) {
                 fclose(probe);
             } else {
-                outcome.LeftOut.emplace_back(i, OpenFailureReason(files[i]->Source));
+                outcome.LeftOut.emplace_back(i, OpenFailureReason(files[i]->SourcePath));
             }
         }
         return outcome;
@@ -170,10 +227,26 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
 
     int64_t running = dataStart;
     Platform::SmallFileReader reader;
+    CarriedArchives carried;
     for (size_t i = 0; i < files.size(); ++i) {
+        if (!files[i]->Archive.empty()) {
+            bool written = true;
+            const GPakReason problem = CopyCarried(*files[i], carried, running, data, out, written);
+            if (problem != GPakReason::None) {
+                outcome.Failure.Index = static_cast<int32_t>(i);
+                outcome.Failure.Source = files[i]->Archive;
+                outcome.Failure.Reason = problem;
+                outcome.Failure.SystemError = Platform::GetLastError();
+                return outcome;
+            }
+            if (!written) return outcome;
+            FillEntry(entries[i], *files[i], running, files[i]->Size);
+            running += files[i]->Size;
+            continue;
+        }
         // Small files, the common case, are read straight into the outgoing buffer, so their
         // bytes are never copied in memory. Folders, pipes and devices are refused unread.
-        const std::string& source = files[i]->Source;
+        const std::string& source = files[i]->SourcePath;
         const int64_t got = reader.Read(source, data.Free(), DataBuffer::kReadSize);
         if (got == Platform::kReadNotOpened) return leaveOut(i, OpenFailureReason(source));
         if (got == Platform::kReadFailed) return leaveOut(i, GPakReason::CannotRead);
@@ -218,95 +291,145 @@ WriteOutcome WriteArchive(FILE* out, const std::vector<const Candidate*>& files,
     const unsigned char countBytes[4] = {
         static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
         static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
-    if (fseek(out, 0, SEEK_SET) != 0 || fwrite(countBytes, 1, 4, out) != 4) return outcome;
-    if (n > 0 && fwrite(entries, GPakFile::kRecordSize, n, out) != n) return outcome;
-    if (fflush(out) != 0) return outcome;
+    if (fseek(out, 0, SEEK_SET) != 0 || fwrite(countBytes, 1, 4, out) != 4) return streamFailed();
+    if (n > 0 && fwrite(entries, GPakFile::kRecordSize, n, out) != n) return streamFailed();
+    if (fflush(out) != 0) return streamFailed();
     outcome.Result = WriteOutcome::Done;
     return outcome;
 }
 
+// Why a source cannot be stored as it is, seen from its name and path alone, or None.
+GPakReason UnfitSource(const GPakSource& source, const std::string& archiveName,
+                       const std::string& archiveKey) {
+    if (source.Archive.empty() && BareName(source.SourcePath) == archiveName &&
+        LexicalKey(source.SourcePath) == archiveKey) {
+        return GPakReason::IsTheArchive;
+    }
+    if (source.Name.size() >= sizeof(GPakEntry::Name)) return GPakReason::StoredNameTooLong;
+    if (source.SourcePath.size() >= sizeof(GPakEntry::SourcePath)) {
+        return GPakReason::SourcePathTooLong;
+    }
+    return GPakReason::None;
+}
+
 }  // namespace
 
-void GPakFile::Create(std::string searchPath, std::string archivePath, int prefixed,
-                      std::string prefix) {
-    // The object describes the archive it writes; an earlier table or stream would only
-    // mislead readers about it.
-    Release();
-    CreateResult = GPakCreateResult();
+GPakReason GPakFile::CheckSource(const GPakSource& source, const std::string& archivePath) {
+    const GPakReason problem = UnfitSource(source, BareName(archivePath), LexicalKey(archivePath));
+    if (problem != GPakReason::None || !source.Archive.empty()) return problem;
+    return Platform::IsOpenableFile(source.SourcePath) ? GPakReason::None
+                                                       : OpenFailureReason(source.SourcePath);
+}
 
+std::vector<GPakSource> GPakFile::GatherFolder(const std::string& searchPath,
+                                               std::vector<GPakProblem>& leftOut) {
     GFileList file_list;
     file_list.SetKeepRoot();
     file_list.AddFiles(searchPath);
     for (const std::string& link : file_list.FolderLinks) {
-        LeaveOut(CreateResult, link, GPakReason::LinkToFolder);
+        LeaveOut(leftOut, link, GPakReason::LinkToFolder);
+    }
+    for (const std::string& path : file_list.BackslashNames) {
+        LeaveOut(leftOut, path, GPakReason::NameHoldsBackslash);
     }
 
     // Names below the folder start after its separator; a search path without one walks
     // the working folder, where the whole gathered path is the relative part.
     const size_t cut = searchPath.find_last_of("\\/");
     const size_t relativeStart = cut == std::string::npos ? 0 : cut + 1;
+    std::vector<GPakSource> sources(file_list.Files.size());
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::string& filename = file_list.Files[i];
+        sources[i].SourcePath = filename;
+        sources[i].Name =
+            filename.size() >= relativeStart ? filename.substr(relativeStart) : filename;
+    }
+    return sources;
+}
+
+void GPakFile::Create(std::string searchPath, std::string archivePath, int prefixed,
+                      std::string prefix) {
+    std::vector<GPakProblem> leftOut;
+    std::vector<GPakSource> sources = GatherFolder(searchPath, leftOut);
+    for (GPakSource& source : sources) {
+        source.Name = prefixed ? prefix + "/" + source.Name : BareName(source.SourcePath);
+    }
+    Write(sources, archivePath);
+    CreateResult.LeftOut.insert(CreateResult.LeftOut.begin(), leftOut.begin(), leftOut.end());
+}
+
+void GPakFile::Write(const std::vector<GPakSource>& sources, std::string archivePath) {
+    // The object describes the archive it writes; an earlier table or stream would only
+    // mislead readers about it.
+    Release();
+    CreateResult = GPakCreateResult();
+
     const std::string archiveName = BareName(archivePath);
     const std::string archiveKey = LexicalKey(archivePath);
-
-    std::vector<Candidate> candidates;
-    candidates.reserve(file_list.Count());
-    for (const std::string& filename : file_list.Files) {
-        const std::string bare = BareName(filename);
-        if (bare == archiveName && LexicalKey(filename) == archiveKey) {
-            LeaveOut(CreateResult, filename, GPakReason::IsTheArchive);
-            continue;
+    std::vector<const GPakSource*> files;
+    files.reserve(sources.size());
+    for (const GPakSource& source : sources) {
+        const GPakReason problem = UnfitSource(source, archiveName, archiveKey);
+        if (problem == GPakReason::None) {
+            files.push_back(&source);
+        } else if (source.Archive.empty()) {
+            LeaveOut(CreateResult.LeftOut, source.SourcePath, problem);
+        } else if (CreateResult.Failure.Reason == GPakReason::None) {
+            // Leaving out an entry of an old archive would lose it.
+            CreateResult.Failure.Index = static_cast<int32_t>(&source - sources.data());
+            CreateResult.Failure.Source = source.Archive;
+            CreateResult.Failure.Reason = problem;
         }
-        Candidate candidate;
-        candidate.Source = filename;
-        if (prefixed) {
-            const std::string relative =
-                filename.size() >= relativeStart ? filename.substr(relativeStart) : filename;
-            candidate.Name = prefix + "/" + relative;
-        } else {
-            candidate.Name = bare;
-        }
-        if (candidate.Name.size() >= sizeof(GPakEntry::Name)) {
-            LeaveOut(CreateResult, filename, GPakReason::StoredNameTooLong);
-            continue;
-        }
-        if (candidate.Source.size() >= sizeof(GPakEntry::SourcePath)) {
-            LeaveOut(CreateResult, filename, GPakReason::SourcePathTooLong);
-            continue;
-        }
-        candidates.push_back(std::move(candidate));
     }
 
-    std::vector<const Candidate*> files;
-    for (const Candidate& candidate : candidates) files.push_back(&candidate);
     auto allocateTable = [this](size_t count) {
         delete[] Entries;
         Entries = new GPakEntry[count];
         NumEntries = static_cast<int32_t>(count);
         DataStart = 4 + kRecordSize * NumEntries;
         Damage.assign(count, GPakReason::None);
+        StoredOffsets.assign(count, 0);
     };
 
     DataBuffer data;
     std::string tempPath;
-    FILE* out = OpenTempBeside(archivePath, tempPath);
-    uint32_t writeError = out ? Platform::kErrorSuccess : Platform::GetLastError();
+    FILE* out = nullptr;
+    uint32_t writeError = Platform::kErrorSuccess;
+    // A read-only archive is kept, as the engine never deletes a read-only file.
+    Platform::FileAttributes existing;
+    if (CreateResult.Failure.Reason != GPakReason::None) {
+        writeError = Platform::kErrorInvalidData;
+    } else if (Platform::GetAttributes(archivePath, existing) && existing.ReadOnly &&
+               !existing.Folder) {
+        writeError = Platform::kErrorAccessDenied;
+    } else {
+        out = OpenTempBeside(archivePath, tempPath);
+        if (!out) writeError = Platform::GetLastError();
+    }
     bool tableFilled = false;
     bool written = false;
     while (out) {
         // DataBuffer does the gathering; a stream buffer would only copy everything again.
         setvbuf(out, nullptr, _IONBF, 0);
         allocateTable(files.size());
-        const WriteOutcome outcome = WriteArchive(out, files, Entries, data);
+        WriteOutcome outcome = WriteArchive(out, files, Entries, data);
         if (outcome.Result != WriteOutcome::LeaveOut) {
             const bool closed = fclose(out) == 0;
+            if (!closed) Platform::KeepStreamError();
             out = nullptr;
             tableFilled = outcome.Result == WriteOutcome::Done;
             written = tableFilled && closed && Platform::MoveFileReplacing(tempPath, archivePath);
             if (!written) writeError = Platform::GetLastError();
+            if (outcome.Failure.Reason != GPakReason::None) {
+                CreateResult.Failure = outcome.Failure;
+                CreateResult.Failure.Index = static_cast<int32_t>(
+                    files[static_cast<size_t>(outcome.Failure.Index)] - sources.data());
+                writeError = outcome.Failure.SystemError;
+            }
             break;
         }
         for (const auto& left : outcome.LeftOut) {
-            LeaveOut(CreateResult, files[left.first]->Source, left.second);
+            LeaveOut(CreateResult.LeftOut, files[left.first]->SourcePath, left.second);
         }
         // Back to front, so the indexes still point at the right files.
         for (auto it = outcome.LeftOut.rbegin(); it != outcome.LeftOut.rend(); ++it) {
@@ -325,9 +448,9 @@ void GPakFile::Create(std::string searchPath, std::string archivePath, int prefi
     if (tableFilled) return;
     // Nothing complete was written; the object still describes what was meant to be.
     std::vector<int64_t> sizes;
-    std::vector<const Candidate*> measured;
-    for (const Candidate* file : files) {
-        const int64_t size = MeasureFile(file->Source);
+    std::vector<const GPakSource*> measured;
+    for (const GPakSource* file : files) {
+        const int64_t size = file->Archive.empty() ? MeasureFile(file->SourcePath) : file->Size;
         if (size < 0 || size > kMaxPosition) continue;
         measured.push_back(file);
         sizes.push_back(size);

@@ -38,31 +38,12 @@ struct Job {
     uint32_t SystemError = 0;
 };
 
-// The path as the file system will take it: either separator, no empty or "." parts, and
-// without case, as Windows compares names.
-std::string PathKey(const std::string& path) {
-    std::string key;
-    for (size_t start = 0; start <= path.size();) {
-        size_t end = start;
-        while (end < path.size() && path[end] != '/' && path[end] != '\\') ++end;
-        if (end > start && !(end == start + 1 && path[start] == '.')) {
-            if (!key.empty()) key += '/';
-            for (size_t i = start; i < end; ++i) {
-                const char c = path[i];
-                key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            }
-        }
-        start = end + 1;
-    }
-    return key;
-}
-
 // True when the outcome of writing these paths depends on their order: the same file twice,
 // or a file where another path needs a folder. Such a set is written in order, by one writer.
 bool OrderMatters(const std::vector<std::string>& paths) {
     std::unordered_set<std::string> files;
     for (const std::string& path : paths) {
-        if (!files.insert(PathKey(path)).second) return true;
+        if (!files.insert(GPakFile::PathKey(path)).second) return true;
     }
     for (const std::string& file : files) {
         for (size_t cut = file.find('/'); cut != std::string::npos; cut = file.find('/', cut + 1)) {

@@ -40,6 +40,7 @@ enum ErrorCode : uint32_t {
     kErrorBusy = 170,
     kErrorAlreadyExists = 183,
     kErrorFilenameTooLong = 206,
+    kErrorFileTooLarge = 223,
     kErrorDirectory = 267,
     kErrorNoAssociation = 1155,
 };
@@ -47,6 +48,9 @@ enum ErrorCode : uint32_t {
 // The calling thread's last error, as GetLastError gives it on Windows.
 uint32_t GetLastError();
 void SetLastError(uint32_t code);
+// After a C stream call failed (a write, a seek, a flush, a close): makes the C runtime's
+// reason the last error. On Windows the system has set it already.
+void KeepStreamError();
 // The system's text for an error code, ending in its line end ("\r\n" on Windows, "\n" elsewhere).
 std::string ErrorMessage(uint32_t code);
 
@@ -188,6 +192,9 @@ private:
 
 // True when the stream is an interactive terminal (where progress output makes sense).
 bool IsTerminal(FILE* stream);
+// Makes the stream pass bytes unchanged, for binary output on a standard stream (Windows
+// otherwise writes "\n" as "\r\n"); elsewhere there is nothing to change.
+void SetBinaryMode(FILE* stream);
 
 // A modal message with an OK button; on POSIX the caption and text go to standard error.
 void ShowMessageBox(const std::string& caption, const std::string& text);

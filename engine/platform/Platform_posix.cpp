@@ -60,6 +60,8 @@ uint32_t FromErrno(int error, const std::string& nativePath = std::string()) {
         case ENOSPC:
         case EDQUOT:
             return kErrorDiskFull;
+        case EFBIG:
+            return kErrorFileTooLarge;
         case EMFILE:
         case ENFILE:
             return kErrorTooManyOpenFiles;
@@ -109,6 +111,10 @@ uint32_t GetLastError() {
 
 void SetLastError(uint32_t code) {
     lastError = code;
+}
+
+void KeepStreamError() {
+    lastError = FromErrno(errno);
 }
 
 std::string ErrorMessage(uint32_t code) {
@@ -179,6 +185,9 @@ std::string ErrorMessage(uint32_t code) {
             break;
         case kErrorFilenameTooLong:
             text = "The file name is too long.";
+            break;
+        case kErrorFileTooLarge:
+            text = "The file would be larger than the system allows.";
             break;
         case kErrorDirectory:
             text = "The folder name is not valid.";
@@ -728,6 +737,8 @@ std::string ExecutablePath() {
 bool IsTerminal(FILE* stream) {
     return stream && isatty(fileno(stream)) != 0;
 }
+
+void SetBinaryMode(FILE*) {}
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {
     if (MessageBoxSink sink = messageBoxSink.load()) {

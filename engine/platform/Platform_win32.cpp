@@ -51,6 +51,8 @@ void SetLastError(uint32_t code) {
     ::SetLastError(code);
 }
 
+void KeepStreamError() {}
+
 std::string ErrorMessage(uint32_t code) {
     char* buffer = nullptr;
     const DWORD flags =
@@ -370,6 +372,10 @@ std::string ExecutablePath() {
 
 bool IsTerminal(FILE* stream) {
     return stream && _isatty(_fileno(stream)) != 0;
+}
+
+void SetBinaryMode(FILE* stream) {
+    if (stream) _setmode(_fileno(stream), _O_BINARY);
 }
 
 void ShowMessageBox(const std::string& caption, const std::string& text) {

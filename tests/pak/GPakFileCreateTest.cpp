@@ -43,6 +43,13 @@ bool Mentions(const std::vector<std::string>& messages, const std::string& text)
 
 const std::string kBinary("\0\x01\xff\r\n\x1a tail", 11);
 
+GPakSource FileSource(const std::string& name, const std::string& path) {
+    GPakSource source;
+    source.Name = name;
+    source.SourcePath = path;
+    return source;
+}
+
 }  // namespace
 
 struct NameModeCase {
@@ -332,3 +339,71 @@ TEST_P(CreateWithChangingSources, ArchiveMatchesTheFilesAsTheyWereRead) {
 
 INSTANTIATE_TEST_SUITE_P(GPakFile, CreateWithChangingSources,
                          ::testing::Values(Change::Removed, Change::Grown, Change::Shrunk));
+
+// Entries carried over from an archive keep their bytes and names, mixed with files, in the
+// order given; the archive they come from may be the one being replaced.
+TEST(GPakFileWrite, CarriesEntriesOverAndReplacesTheirOwnArchive) {
+    TempDir dir;
+    const std::string large(3 << 20, 'L');
+    WriteFile(dir.Path() / "old/a.txt", "alpha");
+    WriteFile(dir.Path() / "old/large.bin", large);
+    WriteFile(dir.Path() / "new.txt", kBinary);
+    GPakFile old;
+    old.Create(dir / "old/*.*", dir / "game.pak", 0, "");
+    ASSERT_TRUE(old.GetCreateResult().Written);
+    std::vector<GPakSource> sources;
+    for (int32_t i = old.GetNumEntries() - 1; i >= 0; --i) {
+        const GPakEntry& entry = old.GetEntries()[i];
+        sources.push_back(
+            {entry.Name, entry.SourcePath, dir / "game.pak", entry.Offset, entry.Size});
+    }
+    sources.insert(sources.begin() + 1, FileSource("sub\\new.txt", dir / "new.txt"));
+
+    GPakFile pak;
+    pak.Write(sources, dir / "game.pak");
+    ASSERT_TRUE(pak.GetCreateResult().Written);
+    EXPECT_TRUE(pak.GetCreateResult().LeftOut.empty());
+    EXPECT_EQ(ReadBack(dir / "game.pak"),
+              (std::map<std::string, std::string>{
+                  {"a.txt", "alpha"}, {"large.bin", large}, {"sub\\new.txt", kBinary}}));
+    EXPECT_STREQ(pak.GetEntries()[1].Name, "sub\\new.txt");
+    EXPECT_EQ(TestSupport::ListTree(dir.Path()),
+              (std::vector<std::string>{"game.pak", "new.txt", "old/a.txt", "old/large.bin"}));
+}
+
+// Leaving out an entry of an old archive would lose it: the whole write fails instead.
+TEST(GPakFileWrite, AnEntryThatCannotBeReadWholeFailsTheWrite) {
+    TempDir dir;
+    WriteFile(dir.Path() / "data/a.txt", "alpha");
+    WriteFile(dir.Path() / "data/b.txt", "bravo");
+    GPakFile old;
+    old.Create(dir / "data/*.*", dir / "game.pak", 0, "");
+    const GPakEntry last = old.GetEntries()[1];
+    WriteFile(dir.Path() / "target.pak", "old target");
+    // The archive lost its last byte since its table was read.
+    std::string bytes = ReadFile(dir.Path() / "game.pak");
+    bytes.pop_back();
+    WriteFile(dir.Path() / "game.pak", bytes);
+
+    GPakFile pak;
+    pak.Write({FileSource("new.txt", dir / "data/a.txt"),
+               {last.Name, last.SourcePath, dir / "game.pak", last.Offset, last.Size}},
+              dir / "target.pak");
+    const GPakCreateResult& result = pak.GetCreateResult();
+    EXPECT_FALSE(result.Written);
+    EXPECT_EQ(result.Failure.Index, 1);
+    EXPECT_EQ(result.Failure.Reason, GPakReason::DataPastEnd);
+    EXPECT_EQ(ReadFile(dir.Path() / "target.pak"), "old target");
+    EXPECT_EQ(TestSupport::ListTree(dir.Path()),
+              (std::vector<std::string>{"data/a.txt", "data/b.txt", "game.pak", "target.pak"}));
+
+    // A read-only target is kept as well.
+    fs::permissions(dir.Path() / "target.pak",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    pak.Write({FileSource("new.txt", dir / "data/a.txt")}, dir / "target.pak");
+    EXPECT_FALSE(pak.GetCreateResult().Written);
+    EXPECT_EQ(pak.GetCreateResult().SystemError, Platform::kErrorAccessDenied);
+    EXPECT_EQ(ReadFile(dir.Path() / "target.pak"), "old target");
+    fs::permissions(dir.Path() / "target.pak", fs::perms::owner_write, fs::perm_options::add);
+}
