@@ -5,12 +5,10 @@
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at text[at] when its character is safe to
-// show, else 0.
-size_t ShowableSequence(const std::string& text, size_t at) {
+// The length of the well-formed UTF-8 sequence at text[at], with its code point, or 0.
+size_t DecodeUtf8(const std::string& text, size_t at, uint32_t& code) {
     const unsigned char lead = static_cast<unsigned char>(text[at]);
     size_t length = 0;
-    uint32_t code = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         code = lead & 0x1Fu;
@@ -33,13 +31,14 @@ size_t ShowableSequence(const std::string& text, size_t at) {
     if (code < kShortest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         return 0;
     }
-    // C1 controls start escape sequences on some terminals; the separators break lines and
-    // the direction controls reorder what is shown around them.
-    if (code <= 0x9F || code == 0x061C || code == 0x200E || code == 0x200F ||
-        (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)) {
-        return 0;
-    }
     return length;
+}
+
+// C1 controls start escape sequences on some terminals; the separators break lines and the
+// direction controls reorder what is shown around them.
+bool IsShowable(uint32_t code) {
+    return !(code <= 0x9F || code == 0x061C || code == 0x200E || code == 0x200F ||
+             (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069));
 }
 
 }  // namespace
@@ -49,18 +48,23 @@ std::string Printable(const std::string& text) {
     shown.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7F) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
             shown += static_cast<char>(c);
             ++i;
             continue;
         }
-        if (const size_t length = c >= 0x80 ? ShowableSequence(text, i) : 0) {
-            shown.append(text, i, length);
-            i += length;
-            continue;
+        uint32_t code = 0;
+        if (const size_t length = c >= 0x80 ? DecodeUtf8(text, i, code) : 0) {
+            if (IsShowable(code)) {
+                shown.append(text, i, length);
+                i += length;
+                continue;
+            }
         }
         static const char kNamed[] = "abtnvfr";  // the escapes of bytes 7 to 13
-        if (c >= 7 && c <= 13) {
+        if (c == '\\') {
+            shown += "\\\\";
+        } else if (c >= 7 && c <= 13) {
             shown += '\\';
             shown += kNamed[c - 7];
         } else {
@@ -71,4 +75,43 @@ std::string Printable(const std::string& text) {
         ++i;
     }
     return shown;
+}
+
+std::string Slashed(std::string name) {
+    for (char& c : name) {
+        if (c == '\\') c = '/';
+    }
+    return name;
+}
+
+std::string JsonString(const std::string& bytes) {
+    std::string json = "\"";
+    char escape[8];
+    for (size_t i = 0; i < bytes.size();) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        uint32_t code = c;
+        size_t length = 1;
+        if (c >= 0x80) {
+            length = DecodeUtf8(bytes, i, code);
+            if (length == 0) {
+                // Not UTF-8: the byte as a lone low surrogate, which decoders that keep
+                // undecodable bytes turn back into the byte.
+                snprintf(escape, sizeof escape, "\\u%04x", 0xDC00u + c);
+                json += escape;
+                ++i;
+                continue;
+            }
+        }
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += static_cast<char>(c);
+        } else if (code >= 0x20 && code != 0x7F && (code < 0x80 || IsShowable(code))) {
+            json.append(bytes, i, length);
+        } else {
+            snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code));
+            json += escape;
+        }
+        i += length;
+    }
+    return json + "\"";
 }

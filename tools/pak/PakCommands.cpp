@@ -1,92 +1,100 @@
+// The commands that read archives: list, cat, extract and verify.
 #include "PakCommands.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <map>
 
+#include "CommandSupport.h"
+#include "EntryPattern.h"
 #include "Escape.h"
 #include "ProgressBar.h"
-#include "pak/GPakFile.h"
 #include "platform/Platform.h"
 
-namespace fs = std::filesystem;
+using namespace CommandSupport;
 
 namespace PakCommands {
 namespace {
 
-// Entry names may be damaged: never read past their field.
-std::string NameOf(const GPakEntry& entry) {
-    return std::string(entry.Name, strnlen(entry.Name, sizeof entry.Name));
-}
-
-std::string SourceOf(const GPakEntry& entry) {
-    return std::string(entry.SourcePath, strnlen(entry.SourcePath, sizeof entry.SourcePath));
-}
-
-// Messages carry names and paths from archives and folders: one message, one line.
-void Complain(const std::string& text) {
-    ProgressBar::MakeRoomForMessage();
-    fprintf(stderr, "pak: %s\n", Printable(text).c_str());
-}
-
-std::string SystemReason(uint32_t error) {
-    std::string text = Platform::ErrorMessage(error);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-// Loads an archive for reading. On failure says why on standard error and gives the exit
-// status; damaged records inside a readable table are left to the caller.
-int Open(GPakFile& pak, const std::string& archive) {
-    std::error_code ec;
-    if (fs::is_directory(archive, ec)) {
-        Complain(archive + ": is a folder, not an archive");
-        return kFailed;
-    }
-    pak.Load(archive);
-    const GPakLoadResult& loaded = pak.GetLoadResult();
-    switch (loaded.Status) {
-        case GPakLoadStatus::Loaded:
-            return kOk;
-        case GPakLoadStatus::Damaged:
-            Complain(archive + ": damaged: " + loaded.Damage);
-            return kIncomplete;
+void PrintListed(const GPakEntry& entry, ListFormat format, bool first) {
+    const std::string name = NameOf(entry);
+    switch (format) {
+        case ListFormat::Json:
+            printf("%s{\"name\": %s, \"size\": %u, \"offset\": %d, \"source\": %s}",
+                   first ? "\n" : ",\n", JsonString(name).c_str(), entry.Size, entry.Offset,
+                   JsonString(SourceOf(entry)).c_str());
+            return;
+        case ListFormat::Nul:
+            // Raw bytes are for programs; on a terminal they could drive it.
+            if (Platform::IsTerminal(stdout)) {
+                fputs(Printable(Slashed(name)).c_str(), stdout);
+            } else {
+                fwrite(name.data(), 1, name.size(), stdout);
+            }
+            putchar('\0');
+            return;
         default:
-            Complain("cannot open " + archive + ": " + SystemReason(loaded.SystemError));
-            return kFailed;
+            printf("%s\t%u\t%d", Printable(Slashed(name)).c_str(), entry.Size, entry.Offset);
+            if (format == ListFormat::Long) {
+                printf("\t%s", Printable(Slashed(SourceOf(entry))).c_str());
+            }
+            putchar('\n');
     }
-}
-
-std::string EntryLabel(int32_t index, const GPakEntry& entry) {
-    return "entry " + std::to_string(index) + " [" + NameOf(entry) + "]";
 }
 
 }  // namespace
 
-int List(const std::string& archive, bool longFormat) {
+int List(const std::string& archive, ListFormat format) {
     GPakFile pak;
     if (int status = Open(pak, archive)) return status;
+    if (format == ListFormat::Nul) Platform::SetBinaryMode(stdout);
+    if (format == ListFormat::Long) printf("NAME\tSIZE\tOFFSET\tSOURCE\n");
+    if (format == ListFormat::Json) putchar('[');
     int status = kOk;
+    bool first = true;
     for (int32_t i = 0; i < pak.GetNumEntries(); ++i) {
         const GPakEntry& entry = pak.GetEntries()[i];
-        if (!pak.IsEntryUsable(i)) {
-            Complain(archive + ": " + EntryLabel(i, entry) + ": " +
-                     GPakFile::ReasonText(pak.CheckEntry(i)));
+        if (!UsableEntry(pak, archive, i)) {
             status = kIncomplete;
             continue;
         }
-        printf("%s\t%u\t%d", Printable(NameOf(entry)).c_str(), entry.Size, entry.Offset);
-        if (longFormat) printf("\t%s", Printable(SourceOf(entry)).c_str());
-        putchar('\n');
+        PrintListed(entry, format, first);
+        first = false;
+    }
+    if (format == ListFormat::Json) printf(first ? "]\n" : "\n]\n");
+    return status;
+}
+
+int Cat(const std::string& archive, const std::vector<std::string>& names) {
+    GPakFile pak;
+    if (int status = Open(pak, archive)) return status;
+    Platform::SetBinaryMode(stdout);
+    int status = kOk;
+    // In the order named, as cat takes its files; each name's entries in table order.
+    for (const std::string& name : names) {
+        const std::vector<int32_t> chosen = Select(pak, {name}, status);
+        for (int32_t i : chosen) {
+            const GPakEntry& entry = pak.GetEntries()[i];
+            if (!UsableEntry(pak, archive, i, "skipping ")) {
+                status = kIncomplete;
+                continue;
+            }
+            if (!Platform::CopyStreamRange(pak.GetHandle(), entry.Offset, entry.Size, stdout)) {
+                Complain("cannot copy " + EntryLabel(i, entry) +
+                         " to standard output: " + SystemReason(Platform::GetLastError()));
+                return kFailed;
+            }
+        }
+    }
+    if (fflush(stdout) != 0) {
+        Complain("cannot write to standard output: " + SystemReason(Platform::GetLastError()));
+        return kFailed;
     }
     return status;
 }
 
-int Extract(const std::string& archive, const std::string& dest,
-            const std::vector<std::string>& names) {
+int Extract(const std::string& archive, const std::vector<std::string>& names,
+            const std::string& dest) {
     GPakFile pak;
     if (int status = Open(pak, archive)) return status;
     int status = kOk;
@@ -95,14 +103,13 @@ int Extract(const std::string& archive, const std::string& dest,
     if (names.empty()) {
         for (int32_t i = 0; i < pak.GetNumEntries(); ++i) chosen.push_back(i);
     } else {
-        for (const std::string& name : names) {
-            if (const GPakEntry* entry = pak.Find(name)) {
-                chosen.push_back(static_cast<int32_t>(entry - pak.GetEntries()));
-            } else {
-                Complain(archive + ": no entry named [" + name + "]");
-                status = kIncomplete;
-            }
+        chosen = Select(pak, names, status);
+        // Where the destination once followed the archive, a lone word that matches nothing
+        // is most likely a folder.
+        if (chosen.empty() && names.size() == 1) {
+            Complain("a folder to unpack into is given with -C FOLDER");
         }
+        if (chosen.empty()) return status;
     }
 
     uint64_t total = 0;
@@ -131,84 +138,79 @@ int Extract(const std::string& archive, const std::string& dest,
     return status;
 }
 
-int Create(const std::string& folder, const std::string& archive, bool prefixed,
-           const std::string& prefix) {
-    // Through the platform layer, where a backslash separates folders as the engine's walk
-    // will read it.
-    Platform::FileAttributes attributes;
-    if (!Platform::GetAttributes(folder, attributes) || !attributes.Folder) {
-        Complain(folder + ": no such folder");
-        return kFailed;
-    }
-    if (prefixed) {
-        GPakEntry probe{};
-        snprintf(probe.Name, sizeof probe.Name, "%s/x", prefix.c_str());
-        if (prefix.size() + 2 >= sizeof probe.Name) {
-            Complain("the prefix is too long for stored names");
-            return kFailed;
-        }
-        if (const char* reason = GPakFile::UnsafeNameReason(probe)) {
-            Complain("the prefix [" + prefix + "] cannot be extracted safely: " + reason);
-            return kFailed;
-        }
-    }
-    std::string searchPath = folder;
-    while (searchPath.size() > 1 && (searchPath.back() == '/' || searchPath.back() == '\\')) {
-        searchPath.pop_back();
-    }
-    searchPath += "/*.*";
-
-    GPakFile pak;
-    pak.Create(searchPath, archive, prefixed ? 1 : 0, prefix);
-
-    const GPakCreateResult& result = pak.GetCreateResult();
-    if (!result.Written) {
-        Complain("cannot write " + archive +
-                 (result.SystemError ? ": " + SystemReason(result.SystemError) : ""));
-        return kFailed;
-    }
-    int status = kOk;
-    for (const GPakProblem& left : result.LeftOut) {
-        // The archive inside the folder it packs is not a file the user wants packed.
-        if (left.Reason == GPakReason::IsTheArchive) continue;
-        Complain("left out [" + left.Source + "]: " + left.Text());
-        status = kIncomplete;
-    }
-    // Not wrong, but worth knowing: only the first of equal names can be looked up, and
-    // extraction keeps the last.
-    std::map<std::string, int> seen;
-    for (int32_t i = 0; i < pak.GetNumEntries(); ++i) ++seen[NameOf(pak.GetEntries()[i])];
-    for (const auto& name : seen) {
-        if (name.second > 1) {
-            Complain("warning: " + std::to_string(name.second) + " files stored as [" + name.first +
-                     "]");
-        }
-    }
-    return status;
-}
-
 int Verify(const std::string& archive) {
+    if (RefuseFolder(archive)) return kFailed;
     GPakFile pak;
-    if (int status = Open(pak, archive)) return status;
-    const int64_t fileSize = Platform::StreamSize(pak.GetHandle());
+    pak.Load(archive);
+    const GPakLoadResult& loaded = pak.GetLoadResult();
+    if (loaded.Status == GPakLoadStatus::CannotOpen || loaded.Status == GPakLoadStatus::NotLoaded) {
+        Complain("cannot open " + archive + ": " + SystemReason(loaded.SystemError));
+        return kFailed;
+    }
     int status = kOk;
+    auto report = [&](const std::string& problem) {
+        printf("%s\n", Printable(archive + ": " + problem).c_str());
+        status = kIncomplete;
+    };
+    if (loaded.Status == GPakLoadStatus::Damaged) {
+        report(std::string("damaged: ") + loaded.Damage);
+        return status;
+    }
+    const int64_t fileSize = Platform::StreamSize(pak.GetHandle());
+    // The format reads an empty file as an archive without entries, but no writer makes one:
+    // it is what is left of a copy or download that failed.
+    if (fileSize == 0) report("the file is empty, too short for an entry count");
+
+    const int32_t count = pak.GetNumEntries();
+    const GPakEntry* entries = pak.GetEntries();
     int64_t end = pak.GetDataStart();
-    for (int32_t i = 0; i < pak.GetNumEntries(); ++i) {
-        const GPakEntry& entry = pak.GetEntries()[i];
+    std::map<std::string, int32_t> names;
+    std::map<std::string, int32_t> files;
+    // Nonempty entries by the offset the table stores, for overlaps.
+    std::vector<std::pair<int64_t, int32_t>> stored;
+    for (int32_t i = 0; i < count; ++i) {
+        const GPakEntry& entry = entries[i];
+        const std::string label = EntryLabel(i, entry);
         end += entry.Size;
         const GPakReason problem = pak.CheckEntry(i);
-        if (problem != GPakReason::None) {
-            const std::string line =
-                archive + ": " + EntryLabel(i, entry) + ": " + GPakFile::ReasonText(problem);
-            printf("%s\n", Printable(line).c_str());
-            status = kIncomplete;
+        if (problem != GPakReason::None) report(label + ": " + GPakFile::ReasonText(problem));
+        if (!pak.IsEntryUsable(i)) continue;
+
+        const std::string name = NameOf(entry);
+        const auto named = names.emplace(name, i);
+        const auto filed = files.emplace(GPakFile::PathKey(name), i);
+        if (!named.second) {
+            const int32_t first = named.first->second;
+            report(label + " has the same name as " + EntryLabel(first, entries[first]));
+        } else if (!filed.second) {
+            const int32_t first = filed.first->second;
+            report(label + " and " + EntryLabel(first, entries[first]) +
+                   " are one file when unpacked on Windows");
+        }
+        const int32_t storedOffset = pak.GetStoredOffset(i);
+        if (storedOffset != entry.Offset) {
+            report(label + ": the table says its data starts at " + std::to_string(storedOffset) +
+                   ", but it lies at " + std::to_string(entry.Offset));
+        }
+        if (entry.Size > 0) stored.emplace_back(storedOffset, i);
+    }
+    // Readers that trust the stored offsets would read these entries from shared bytes.
+    std::sort(stored.begin(), stored.end());
+    int64_t reach = 0;
+    int32_t reacher = -1;  // the entry whose data reaches furthest so far
+    for (const auto& [offset, i] : stored) {
+        if (reacher >= 0 && offset < reach) {
+            report(EntryLabel(reacher, entries[reacher]) + " and " + EntryLabel(i, entries[i]) +
+                   ": their data overlap by the offsets the table stores");
+        }
+        const int64_t stop = offset + entries[i].Size;
+        if (stop > reach) {
+            reach = stop;
+            reacher = i;
         }
     }
-    // An empty file is a valid archive; otherwise the data must end where the file does.
     if (fileSize > 0 && end < fileSize) {
-        printf("%s: %lld bytes after the last entry's data\n", Printable(archive).c_str(),
-               static_cast<long long>(fileSize - end));
-        status = kIncomplete;
+        report(std::to_string(fileSize - end) + " bytes after the last entry's data");
     }
     return status;
 }
