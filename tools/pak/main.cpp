@@ -7,6 +7,7 @@
 #include "CommandSupport.h"
 #include "Escape.h"
 #include "PakCommands.h"
+#include "PakEngineVersion.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
     }
 
     CLI::App app{"Lists, unpacks, builds, edits and checks pak archives.", "pak"};
-    app.set_version_flag("--version", "pak 1.0.0");
+    app.set_version_flag("--version", "pak " PAKENGINE_VERSION_STRING);
     app.require_subcommand(1);
 
     std::string archive;
