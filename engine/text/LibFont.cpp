@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
+#include "text/FontDescriptor.h"
 
 const char GlyphOrder[161] =
     "!\"#$%&'()*+,-./0123456789:;<=>? ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_"
@@ -38,13 +39,6 @@ void LogLine(const char* format, const char* text) {
     GetDebugLog().Log(buffer);
 }
 
-// Width files are named after the texture and written below ./data/fonts/: a name that
-// could reach another folder is refused.
-bool IsPlainFileName(const std::string& name) {
-    return !name.empty() && name.find_first_of("/\\:") == std::string::npos && name != "." &&
-           name != "..";
-}
-
 bool IsTwoBytesPerTexel(D3DFORMAT format) {
     switch (format) {
         case D3DFMT_A8L8:
@@ -64,10 +58,11 @@ bool IsTwoBytesPerTexel(D3DFORMAT format) {
 
 // "index,c,width": the character is one byte, whatever it is (the comma and the double quote
 // included), so the line is read by position rather than split at separators.
-bool ParseWidthLine(const char* line, int32_t& width) {
+bool ParseWidthLine(const char* line, int32_t& width, long* index = nullptr) {
     char* end = nullptr;
-    strtol(line, &end, 10);
+    const long glyph = strtol(line, &end, 10);
     if (end == line || *end != ',' || end[1] == '\0' || end[2] != ',') return false;
+    if (index != nullptr) *index = glyph;
     const char* number = end + 3;
     long value = strtol(number, &end, 10);
     if (end == number) return false;
@@ -172,8 +167,13 @@ bool LibFont::Init(const std::string& widthfile, const std::string& texturename,
         GD3D9::LogD3DError(hr, "LibFont::Init GetLevelDesc");
         return false;
     }
-    const float du = static_cast<float>(CellSize) / static_cast<float>(desc.Width);
-    const float dv = static_cast<float>(CellSize) / static_cast<float>(desc.Height);
+    MapCells(desc.Width, desc.Height);
+    return true;
+}
+
+void LibFont::MapCells(uint32_t width, uint32_t height) {
+    const float du = static_cast<float>(CellSize) / static_cast<float>(width);
+    const float dv = static_cast<float>(CellSize) / static_cast<float>(height);
     for (int32_t r = 0; r < Rows; r++) {
         for (int32_t c = 0; c < Columns; c++) {
             const int32_t g = r * Columns + c;
@@ -190,6 +190,108 @@ bool LibFont::Init(const std::string& widthfile, const std::string& texturename,
         }
     }
     Texture.SetByName(TextureName);
+}
+
+namespace {
+
+// The widths of a baked font's .dat file, which must hold exactly one per cell, each within a
+// cell: widths measured for another grid would place every glyph wrongly.
+bool ReadBakedWidths(const std::string& path, const FontDescriptor& font, int32_t* widths,
+                     std::string& error) {
+    const int32_t cells = font.Rows * font.Columns;
+    FILE* dat = GFile::Open(path, "rb");
+    if (dat == nullptr) {
+        error = "no width file " + path + " (fontbake writes it)";
+        return false;
+    }
+    uint8_t bytes[257 * 4];
+    const size_t got = fread(bytes, 1, sizeof bytes, dat);
+    fclose(dat);
+    if (got != static_cast<size_t>(cells) * 4) {
+        error = "the width file " + path + " holds " + std::to_string(got / 4) +
+                " widths for a grid of " + std::to_string(cells) + " cells";
+        return false;
+    }
+    for (int32_t g = 0; g < cells; g++) {
+        const uint8_t* b = bytes + g * 4;
+        widths[g] = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (uint32_t(b[1]) << 8) |
+                                         (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24));
+        if (widths[g] < 0 || widths[g] > font.CellSize) {
+            error = "the width file " + path + " gives glyph " + std::to_string(g) +
+                    " a width of " + std::to_string(widths[g]) + ", beyond a cell of " +
+                    std::to_string(font.CellSize);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The .txt override, when there is one, must give every cell in order, within a cell.
+bool ReadBakedWidthText(const std::string& path, const FontDescriptor& font, int32_t* widths,
+                        std::string& error) {
+    if (!GFile::Exists(path)) return true;
+    FILE* text = GFile::Open(path, "rt");
+    if (text == nullptr) {
+        error = "the width file " + path + " cannot be opened";
+        return false;
+    }
+    const int32_t cells = font.Rows * font.Columns;
+    int32_t lines = 0;
+    char line[64];
+    while (error.empty() && fgets(line, sizeof line, text) != nullptr) {
+        long index = -1;
+        int32_t width = 0;
+        if (std::strchr(line, '\n') == nullptr && !feof(text)) {
+            error = "line " + std::to_string(lines + 1) + " of " + path + " is too long";
+        } else if (lines >= cells) {
+            error = path + " has more lines than the grid has cells";
+        } else if (!ParseWidthLine(line, width, &index) || index != lines) {
+            error = "line " + std::to_string(lines + 1) + " of " + path +
+                    " is not \"index,character,width\" for glyph " + std::to_string(lines);
+        } else if (width < 0 || width > font.CellSize) {
+            error = path + " gives glyph " + std::to_string(lines) + " a width of " +
+                    std::to_string(width) + ", beyond a cell of " + std::to_string(font.CellSize);
+        } else {
+            widths[lines++] = width;
+        }
+    }
+    fclose(text);
+    if (error.empty() && lines != cells)
+        error = path + " gives " + std::to_string(lines) + " widths for a grid of " +
+                std::to_string(cells) + " cells";
+    return error.empty();
+}
+
+}  // namespace
+
+bool LibFont::InitBaked(const FontDescriptor& font, const std::string& folder, std::string& error) {
+    int32_t widths[256] = {};
+    if (!ReadBakedWidths(font.WidthFile(folder), font, widths, error) ||
+        !ReadBakedWidthText(font.WidthText(folder), font, widths, error))
+        return false;
+
+    GetTextureManager().AddTextureFolder(folder);
+    IDirect3DTexture9* texture = GetTextureManager().GetTexture(font.Texture);
+    D3DSURFACE_DESC desc;
+    if (texture == nullptr || FAILED(texture->GetLevelDesc(0, &desc))) {
+        error = "the texture " + font.Texture + " cannot be loaded from " + folder;
+        return false;
+    }
+    const int64_t needWidth = int64_t{font.Columns} * font.CellSize;
+    const int64_t needHeight = int64_t{font.Rows} * font.CellSize;
+    if (desc.Width != needWidth || desc.Height != needHeight) {
+        error = "the texture " + font.Texture + " is " + std::to_string(desc.Width) + " x " +
+                std::to_string(desc.Height) + " texels, but " + std::to_string(font.Rows) + " x " +
+                std::to_string(font.Columns) + " cells of " + std::to_string(font.CellSize) +
+                " need " + std::to_string(needWidth) + " x " + std::to_string(needHeight);
+        return false;
+    }
+    if (!SetGrid(font.Texture, font.CellSize, font.CellSize, font.Rows, font.Columns)) {
+        error = "the grid is refused";
+        return false;
+    }
+    std::memcpy(Widths, widths, sizeof widths);
+    MapCells(desc.Width, desc.Height);
     return true;
 }
 
@@ -244,7 +346,9 @@ bool LibFont::GenerateFontWidthData() {
         LogLine("Font texture not found: %s", TextureName.c_str());
         return false;
     }
-    if (!IsPlainFileName(TextureName) || TextureName.size() > 100) {
+    // Width files are named after the texture and written below ./data/fonts/: a name that
+    // could reach another folder is refused.
+    if (!FontDescriptor::IsPlainName(TextureName) || TextureName.size() > 100) {
         LogLine("Font name refused for width files: %s", TextureName.c_str());
         return false;
     }

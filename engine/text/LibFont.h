@@ -10,6 +10,8 @@
 
 #include "render/CLoadedTexture.h"
 
+struct FontDescriptor;
+
 // The character drawn in each cell, cells numbered row by row. Filled from GlyphOrder and '%'
 // before any font exists, and again by the text manager's constructor.
 extern signed char GlyphTable[256];
@@ -37,6 +39,12 @@ public:
     // for a refused grid or a texture that cannot be found.
     bool Init(const std::string& widthfile, const std::string& texturename, int32_t nativesize,
               int32_t cellsize, int32_t rows, int32_t columns);
+    // Loads a font baked by fontbake from folder, as its descriptor states it: the widths from
+    // folder/data/fonts/TEXTURE.dat (and .txt, which must then give every cell), the texture
+    // from folder, which becomes a texture folder. The native size is the cell. False, with
+    // the reason in error and the font unchanged, when the width files or the texture disagree
+    // with the descriptor's grid. The text manager's LoadFont is the usual way in.
+    bool InitBaked(const FontDescriptor& font, const std::string& folder, std::string& error);
     // Stores the grid without loading anything; false (logged) for a grid of non-positive
     // size, of more than 256 cells or with a native size below 1, which leaves the font as it was.
     bool SetGrid(const std::string& texturename, int32_t nativesize, int32_t cellsize, int32_t rows,
@@ -68,6 +76,8 @@ public:
     int32_t Columns = 0;
 
 private:
+    // The texture coordinates of every cell of a texture of that size, and the texture bound.
+    void MapCells(uint32_t width, uint32_t height);
     // Reads the .txt override into Widths; lines it does not hold keep their widths.
     void ReadWidthText(const std::string& path);
 };

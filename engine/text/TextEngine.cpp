@@ -3,11 +3,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "diagnostics/GDebugLog.h"
 #include "render/BaseSprite.h"
 #include "render/GD3D9.h"
 #include "render/GVertexCache.h"
+#include "text/FontDescriptor.h"
 
 TextManager& GetTextManager() {
     static TextManager manager;
@@ -56,8 +58,46 @@ void TextManager::DiscardPending() {
     VB.ClearPending();
 }
 
+namespace {
+
+// Init forgets the font list, so a font added before it would be lost without a word.
+bool ReadyForFonts(bool initialised, const std::string& name) {
+    if (initialised) return true;
+    char buffer[320];
+    snprintf(buffer, sizeof buffer,
+             "Font %.160s not added: the text manager is not initialised (TextManager::Init "
+             "first, and again after a restore)",
+             name.c_str());
+    GetDebugLog().Log(buffer);
+    return false;
+}
+
+}  // namespace
+
+LibFont* TextManager::LoadFont(const std::string& folder, const std::string& name) {
+    if (!ReadyForFonts(Initialised, name)) return nullptr;
+    FontDescriptor descriptor;
+    std::string error;
+    auto font = std::make_unique<LibFont>();
+    if (!FontDescriptor::IsPlainName(name)) {
+        error = "a font name is a file name without folders";
+    } else if (descriptor.Read(FontDescriptor::PathFor(folder, name), error)) {
+        font->InitBaked(descriptor, folder, error);
+    }
+    if (!error.empty()) {
+        char buffer[512];
+        snprintf(buffer, sizeof buffer, "Font %.100s in %.100s refused: %.280s", name.c_str(),
+                 folder.c_str(), error.c_str());
+        GetDebugLog().Log(buffer);
+        return nullptr;
+    }
+    Fonts.push_back(font.get());
+    return font.release();
+}
+
 LibFont* TextManager::AddFont(const std::string& widthfile, const std::string& texturename,
                               int32_t nativesize, int32_t cellsize, int32_t rows, int32_t columns) {
+    if (!ReadyForFonts(Initialised, texturename)) return nullptr;
     LibFont* font = new LibFont;
     if (!font->SetGrid(texturename, nativesize, cellsize, rows, columns)) {
         delete font;

@@ -44,7 +44,14 @@ public:
     bool IsInitialised() const { return Initialised; }
     void ResetPending() { PendingCount = 0; }
     void DiscardPending();
-    // The new font, loaded; null (the font is not kept) when its grid is refused.
+    // Loads the font fontbake baked as name into folder, through its descriptor
+    // folder/name.ini: the texture and width files it names, cut into the grid it states.
+    // The font is selected by its texture's name (SetFont(font->TextureName)); it is not made
+    // current. Null, with one log line saying why, before Init, or when the descriptor is
+    // missing or damaged or disagrees with the texture's size or the width files.
+    LibFont* LoadFont(const std::string& folder, const std::string& name);
+    // The new font, loaded; null (the font is not kept) when its grid is refused or the
+    // manager is not initialised.
     LibFont* AddFont(const std::string& widthfile, const std::string& texturename,
                      int32_t nativesize, int32_t cellsize, int32_t rows, int32_t columns);
     // Draws the pending quads first when another font becomes current. False, logged, for a

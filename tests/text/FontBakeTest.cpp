@@ -106,8 +106,10 @@ TEST(FontBakeToolTest, BakesIntoTheOutputFolderAndRefusesBadArguments) {
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(TestSupport::ListTree(temp / "out"),
               (std::vector<std::string>{"data/fonts/small.dds.dat", "data/fonts/small.dds.txt",
-                                        "small.dds"}));
+                                        "small.dds", "small.ini"}));
     EXPECT_EQ(std::filesystem::file_size(temp / "out/small.dds"), 128u + 128 * 128 * 2);
+    EXPECT_EQ(TestSupport::ReadText(temp / "out/small.ini"),
+              "[font]\ntexture = small.dds\ncell = 8\nsize = 6\nrows = 16\ncolumns = 16\n");
 
     TestSupport::WriteFile(temp / "notafont.ttf", "just text");
     struct Bad {

@@ -1,10 +1,9 @@
 // fontbake FONT.ttf NAME --cell N [--size PX] [--out DIR]
 //
-// Writes DIR/NAME.dds, a 16 x 16 grid of glyph cells in the engine's glyph order, and the
-// width files DIR/data/fonts/NAME.dds.dat and .txt, measured by the engine itself from the
-// texture it loads. A host then adds the font as
-//     AddFont("data/fonts/NAME.dds.dat", "NAME.dds", N, N, 16, 16)
-// with DIR among its texture folders and as its working folder.
+// Writes DIR/NAME.dds, a 16 x 16 grid of glyph cells in the engine's glyph order, the width
+// files DIR/data/fonts/NAME.dds.dat and .txt, measured by the engine itself from the texture
+// it loads, and the descriptor DIR/NAME.ini that states the grid. A host then loads the font
+// with GetTextManager().LoadFont(DIR, NAME).
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "platform/Window.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
+#include "text/FontDescriptor.h"
 #include "text/LibFont.h"
 
 namespace fs = std::filesystem;
@@ -123,5 +123,12 @@ int main(int argc, char** argv) {
     }
     for (const char* ext : {".dat", ".txt"}) fs::remove("data/fonts/" + textureName + ext, ec);
     if (!WriteWidthFiles(textureName, cell, error)) return Fail(error, 2);
+    FontDescriptor descriptor;
+    descriptor.Texture = textureName;
+    descriptor.CellSize = cell;
+    descriptor.GlyphSize = size;
+    descriptor.Rows = 16;
+    descriptor.Columns = 16;
+    if (!descriptor.Write(name + ".ini")) return Fail("cannot write " + name + ".ini in " + out, 2);
     return 0;
 }
