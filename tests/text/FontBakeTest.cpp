@@ -101,14 +101,13 @@ TEST(FontBakeToolTest, BakesIntoTheOutputFolderAndRefusesBadArguments) {
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_NE(r.Out.find("--cell"), std::string::npos);
 
-    std::filesystem::create_directories(temp / "out");
-    r = run({kTtf, "small", "--cell", "8", "--out", "out"});
+    r = run({kTtf, "small", "--cell", "8", "--out", "out/fonts"});  // made as needed
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(TestSupport::ListTree(temp / "out"),
+    EXPECT_EQ(TestSupport::ListTree(temp / "out/fonts"),
               (std::vector<std::string>{"data/fonts/small.dds.dat", "data/fonts/small.dds.txt",
                                         "small.dds", "small.ini"}));
-    EXPECT_EQ(std::filesystem::file_size(temp / "out/small.dds"), 128u + 128 * 128 * 2);
-    EXPECT_EQ(TestSupport::ReadText(temp / "out/small.ini"),
+    EXPECT_EQ(std::filesystem::file_size(temp / "out/fonts/small.dds"), 128u + 128 * 128 * 2);
+    EXPECT_EQ(TestSupport::ReadText(temp / "out/fonts/small.ini"),
               "[font]\ntexture = small.dds\ncell = 8\nsize = 6\nrows = 16\ncolumns = 16\n");
 
     TestSupport::WriteFile(temp / "notafont.ttf", "just text");
@@ -123,6 +122,8 @@ TEST(FontBakeToolTest, BakesIntoTheOutputFolderAndRefusesBadArguments) {
         {{kTtf, "x", "--cell", "1024"}, "--cell must be a power of two"},
         {{kTtf, "../x", "--cell", "32"}, "NAME must be a plain file name"},
         {{kTtf, "x"}, "--cell"},
+        {{kTtf, "x", "--cell", "32", "--size", "0"}, "--size must be from 1 to the cell size"},
+        {{kTtf, "x", "--cell", "32", "--size", "33"}, "--size must be from 1 to the cell size"},
     };
     for (const Bad& b : bad) {
         r = run(b.args);
@@ -130,6 +131,34 @@ TEST(FontBakeToolTest, BakesIntoTheOutputFolderAndRefusesBadArguments) {
         EXPECT_NE(r.Err.find(b.message), std::string::npos) << r.Err;
     }
     EXPECT_FALSE(std::filesystem::exists(temp / "x.dds"));
+}
+
+// At cell 64 and size 60 the descenders reach below the cell: each cut glyph is named once,
+// and --strict turns the warning into a failure that writes nothing.
+TEST(FontBakeToolTest, NamesGlyphsThatDoNotFitTheirCells) {
+    TestSupport::TempDir temp;
+    const auto run = [&](const std::vector<std::string>& args) {
+        return TestSupport::Run(kFontBake, args, temp.Path());
+    };
+    TestSupport::RunResult r = run({kTtf, "big", "--cell", "64", "--out", "fits"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+
+    r = run({kTtf, "big", "--cell", "64", "--size", "60", "--out", "cut"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    const std::string prefix = "fontbake: warning: at size 60, ";
+    ASSERT_EQ(r.Err.compare(0, prefix.size(), prefix), 0) << r.Err;
+    const std::string names = r.Err.substr(r.Err.find(": ", prefix.size()) + 1);
+    for (const char* glyph : {" g ", " j ", " p ", " q ", " y ", " _ "})
+        EXPECT_NE(names.find(glyph), std::string::npos) << glyph << " in " << r.Err;
+    EXPECT_EQ(names.find(" a "), std::string::npos) << r.Err;
+    EXPECT_TRUE(std::filesystem::exists(temp / "cut/big.ini"));
+
+    r = run({kTtf, "big", "--cell", "64", "--size", "60", "--out", "strict", "--strict"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("(nothing written; a smaller --size fits them)"), std::string::npos)
+        << r.Err;
+    EXPECT_FALSE(std::filesystem::exists(temp / "strict"));
 }
 
 TEST(TextDemoTest, DrawsAFrameWithTheSampleFont) {

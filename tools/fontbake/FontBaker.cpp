@@ -37,23 +37,28 @@ public:
 
 // Copies one rendered glyph into its cell, clipped to the cell: the pen starts at the cell's
 // left edge plus the glyph's left bearing, the baseline sits one ascender below the top.
-void Blit(const FT_GlyphSlot slot, int baseline, int cellx, int celly, Atlas& atlas) {
+// False when ink fell outside the cell and was cut off.
+bool Blit(const FT_GlyphSlot slot, int baseline, int cellx, int celly, Atlas& atlas) {
     const FT_Bitmap& bitmap = slot->bitmap;
     const int left = std::max(0, static_cast<int>(slot->bitmap_left));
     const int top = baseline - slot->bitmap_top;
+    bool whole = true;
     for (unsigned row = 0; row < bitmap.rows; row++) {
         const int y = top + static_cast<int>(row);
-        if (y < 0 || y >= atlas.Cell) continue;
         const unsigned char* src = bitmap.buffer + static_cast<ptrdiff_t>(row) * bitmap.pitch;
         for (unsigned col = 0; col < bitmap.width; col++) {
             const int x = left + static_cast<int>(col);
-            if (x >= atlas.Cell) break;
             const uint16_t a = src[col];
             if (a == 0) continue;
+            if (y < 0 || y >= atlas.Cell || x >= atlas.Cell) {
+                whole = false;
+                continue;
+            }
             atlas.Texels[static_cast<size_t>(celly + y) * atlas.Side + cellx + x] =
                 static_cast<uint16_t>(a << 8 | 0xFF);
         }
     }
+    return whole;
 }
 
 }  // namespace
@@ -74,6 +79,7 @@ bool Render(const std::string& fontPath, int cell, int px, Atlas& atlas, std::st
     }
     atlas.Cell = cell;
     atlas.Side = cell * 16;
+    atlas.Cut.clear();
     atlas.Texels.assign(static_cast<size_t>(atlas.Side) * atlas.Side, 0x00FF);
     const int baseline = static_cast<int>(ft.Face->size->metrics.ascender >> 6);
     FillGlyphTable();
@@ -83,7 +89,8 @@ bool Render(const std::string& fontPath, int cell, int px, Atlas& atlas, std::st
         if (FT_Get_Char_Index(ft.Face, code) == 0) continue;
         if (FT_Load_Char(ft.Face, code, FT_LOAD_RENDER) != 0) continue;
         if (ft.Face->glyph->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) continue;
-        Blit(ft.Face->glyph, baseline, (g % 16) * cell, (g / 16) * cell, atlas);
+        if (!Blit(ft.Face->glyph, baseline, (g % 16) * cell, (g / 16) * cell, atlas))
+            atlas.Cut.push_back(g);
     }
     return true;
 }

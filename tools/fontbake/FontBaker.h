@@ -13,6 +13,7 @@ struct Atlas {
     int Cell = 0;                  // side of a cell in texels
     int Side = 0;                  // side of the texture, 16 cells
     std::vector<uint16_t> Texels;  // Side x Side, row by row, A in the high byte
+    std::vector<int> Cut;          // glyph indexes whose ink did not fit their cell
 };
 
 // The Unicode code point of a Windows-1252 byte.

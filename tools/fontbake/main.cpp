@@ -1,4 +1,4 @@
-// fontbake FONT.ttf NAME --cell N [--size PX] [--out DIR]
+// fontbake FONT.ttf NAME --cell N [--size PX] [--out DIR] [--strict]
 //
 // Writes DIR/NAME.dds, a 16 x 16 grid of glyph cells in the engine's glyph order, the width
 // files DIR/data/fonts/NAME.dds.dat and .txt, measured by the engine itself from the texture
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "FontBaker.h"
+#include "PakEngineVersion.h"
 #include "platform/D3D9.h"
 #include "platform/Window.h"
 #include "render/GD3D9.h"
@@ -67,6 +68,30 @@ bool WriteWidthFiles(const std::string& textureName, int cell, std::string& erro
     return ok;
 }
 
+// The glyphs' characters as the terminal shows them, each once ('%' fills many cells).
+std::string GlyphNames(const std::vector<int>& glyphs) {
+    std::string names;
+    std::string seen;
+    for (int g : glyphs) {
+        const char c = GlyphTable[g];
+        if (seen.find(c) != std::string::npos) continue;
+        seen.push_back(c);
+        const uint32_t code = FontBake::CodePoint(static_cast<unsigned char>(c));
+        if (!names.empty()) names += ' ';
+        if (code < 0x80) {
+            names += static_cast<char>(code);
+        } else if (code < 0x800) {
+            names += static_cast<char>(0xC0 | code >> 6);
+            names += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            names += static_cast<char>(0xE0 | code >> 12);
+            names += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+            names += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,8 +106,13 @@ int main(int argc, char** argv) {
     app.add_option("FONT", fontPath, "TrueType font file")->required();
     app.add_option("NAME", name, "font name: the texture is NAME.dds")->required();
     app.add_option("--cell", cell, "side of a glyph cell in texels, a power of two")->required();
-    app.add_option("--size", size, "glyph size in pixels (default: three quarters of the cell)");
-    app.add_option("--out", out, "output folder (default: the working folder)");
+    CLI::Option* sizeOption = app.add_option(
+        "--size", size, "glyph size in pixels (default: three quarters of the cell)");
+    app.add_option("--out", out,
+                   "output folder, created when missing (default: the working folder)");
+    bool strict = false;
+    app.add_flag("--strict", strict, "fail, writing nothing, when a glyph does not fit its cell");
+    app.set_version_flag("--version", "fontbake " PAKENGINE_VERSION_STRING);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -92,8 +122,9 @@ int main(int argc, char** argv) {
     // 16 cells of up to 512 texels stay within the largest texture side the engine loads.
     if (!IsPowerOfTwo(cell) || cell < 4 || cell > 512)
         return Fail("--cell must be a power of two from 4 to 512, not " + std::to_string(cell), 2);
-    if (size == 0) size = cell * 3 / 4;
-    if (size < 1 || size > cell) return Fail("--size must be from 1 to the cell size", 2);
+    if (sizeOption->count() == 0) size = cell * 3 / 4;
+    if (size < 1 || size > cell)
+        return Fail("--size must be from 1 to the cell size, not " + std::to_string(size), 2);
     if (name.empty() || name.find_first_of("/\\:") != std::string::npos || name == "." ||
         name == "..")
         return Fail("NAME must be a plain file name without folders", 2);
@@ -104,8 +135,17 @@ int main(int argc, char** argv) {
     FontBake::Atlas atlas;
     std::string error;
     if (!FontBake::Render(fontAbsolute, cell, size, atlas, error)) return Fail(error);
+    if (!atlas.Cut.empty()) {
+        const std::string cut = "at size " + std::to_string(size) + ", " +
+                                std::to_string(atlas.Cut.size()) + " glyphs do not fit their " +
+                                std::to_string(cell) + "-texel cells: " + GlyphNames(atlas.Cut);
+        if (strict) return Fail(cut + " (nothing written; a smaller --size fits them)");
+        fprintf(stderr, "fontbake: warning: %s are cut off (a smaller --size fits them)\n",
+                cut.c_str());
+    }
 
-    if (!fs::is_directory(out, ec)) return Fail("no output folder at " + out, 2);
+    fs::create_directories(out, ec);
+    if (!fs::is_directory(out, ec)) return Fail("cannot create the output folder " + out, 2);
     fs::current_path(out, ec);
     if (ec) return Fail("cannot enter " + out + ": " + ec.message(), 2);
     fs::create_directories("data/fonts", ec);
