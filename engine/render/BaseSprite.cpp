@@ -113,6 +113,17 @@ void BaseSprite::PositionQuadFast(float width, float height, float cx, float cy,
         PositionQuadUnrotated(cx, cy, width, height, vertices);
         return;
     }
+    // Unfilled tables would put every corner on the centre, and the sprite would vanish.
+    static bool reportedEmptyTables = false;
+    if (CosTable[0] != 1.0f) {
+        if (!reportedEmptyTables)
+            GetDebugLog().Log(
+                "SinTable and CosTable are not filled: turned sprites are not drawn (call "
+                "FillSinCosTables before positioning sprites)");
+        reportedEmptyTables = true;
+    } else {
+        reportedEmptyTables = false;
+    }
     const int index = TableIndex(angle);
     PositionQuadSinCos(cx, cy, SinTable[index], CosTable[index], width, height, vertices);
 }
@@ -318,6 +329,17 @@ void BaseSprite::InsetUV(float amount) {
 }
 
 bool BaseSprite::IsOnScreen() const {
+    // Without a screen size every sprite is off screen; said once until the host sets it.
+    static bool reportedNoScreen = false;
+    if (ScreenWidth <= 0 || ScreenHeight <= 0) {
+        if (!reportedNoScreen)
+            GetDebugLog().Log(
+                "ScreenWidth and ScreenHeight are not set: sprites are not drawn (set them to "
+                "the back buffer's size)");
+        reportedNoScreen = true;
+        return false;
+    }
+    reportedNoScreen = false;
     const float w = static_cast<float>(ScreenWidth);
     const float h = static_cast<float>(ScreenHeight);
     if (Angle != 0.0f) {

@@ -63,7 +63,9 @@ void GVertexBuffer::CreateBuffers() {
     }
     IDirect3DDevice9* device = GetD3DEngine().PDevice;
     if (device == nullptr) {
-        GetDebugLog().Log("GVertexBuffer::CreateBuffers: no Direct3D device");
+        GetDebugLog().Log(
+            "GVertexBuffer::CreateBuffers: no Direct3D device (create buffers after "
+            "GD3D9::Init)");
         return;
     }
     // Buffers of an earlier device would leak, and a reset waits for every default-pool
@@ -124,6 +126,21 @@ void GVertexBuffer::CreateBuffers() {
 
     // The batch survives a re-creation: it lives in system memory, sized by VertsUsed.
     if (LocalMem == nullptr) LocalMem = new (std::nothrow) ScreenVertex[VertsUsed];
+    ReportedNoBuffers = false;
+}
+
+bool GVertexBuffer::HasBuffers() {
+    if (LocalMem != nullptr && VertexBuffer != nullptr) return true;
+    if (!ReportedNoBuffers) {
+        ReportedNoBuffers = true;
+        GetDebugLog().Log(this == &GlobalVB
+                              ? "GlobalVB has no buffer: sprites and cached vertices are not "
+                                "drawn (call GlobalVB.Init after GD3D9::Init, and again after "
+                                "a Restore)"
+                              : "Vertex buffer has no buffer: its vertices are not drawn (Init "
+                                "it after GD3D9::Init, and again after a Restore)");
+    }
+    return false;
 }
 
 void GVertexBuffer::ReleaseDeviceBuffers() {
@@ -148,6 +165,7 @@ void GVertexBuffer::Release() {
     VBWritePos = 0;
     BaseVertex = 0;
     ResetBatch();
+    ReportedNoBuffers = false;
     GetDebugLog().Log("Vertex Buffer Released");
 }
 
@@ -157,7 +175,7 @@ void GVertexBuffer::RestoreAll() {
 
 void GVertexBuffer::AddVerts(const ScreenVertex* source, int count) {
     if (count <= 0 || source == nullptr) return;
-    if (LocalMem == nullptr || VertexBuffer == nullptr) return;
+    if (!HasBuffers()) return;
     if (DefferedCopySrc != nullptr) {
         // The deferred block would be drawn in place of these vertices; draw it first.
         ReportMisuse("AddVerts", "!DefferedCopySrc");
@@ -174,7 +192,7 @@ void GVertexBuffer::AddVerts(const ScreenVertex* source, int count) {
 
 ScreenVertex* GVertexBuffer::GetWritePtr(int count) {
     if (count < 0 || count > VertsUsed) return nullptr;
-    if (LocalMem == nullptr || VertexBuffer == nullptr) return nullptr;
+    if (!HasBuffers()) return nullptr;
     if (DefferedCopySrc != nullptr) {
         ReportMisuse("GetWritePtr", "!DefferedCopySrc");
         Flush();
@@ -201,7 +219,7 @@ void GVertexBuffer::SetDeferredSource(const ScreenVertex* source, int count) {
         ReportMisuse("SetDeferredSource", "source && count <= VertsUsed");
         return;
     }
-    if (LocalMem == nullptr || VertexBuffer == nullptr) return;
+    if (!HasBuffers()) return;
     if (LocalCopyCount != 0) Flush();
     DefferedCopySrc = source;
     DeferredCount = count;

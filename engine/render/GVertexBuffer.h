@@ -110,9 +110,15 @@ public:
     int32_t DeferredCount = 0;
 
 private:
+    // Vertices handed over while there is no device buffer are dropped: says so once, until
+    // the buffers are created again, since the usual cause is a host that has not called Init
+    // (after the device engine's, and again after a restore).
+    bool HasBuffers();
     void ReleaseDeviceBuffers();
     // Forgets the pending batch and any deferred source.
     void ResetBatch();
+
+    bool ReportedNoBuffers = false;
     // Byte size of count vertices, as the buffers are sized.
     UINT Bytes(int count) const { return static_cast<UINT>(count * Stride); }
 };
