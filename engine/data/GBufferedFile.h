@@ -1,5 +1,6 @@
-// A file read whole into memory with a line cursor, and the small process-wide cache of such
-// files that text readers go through so a data file is read from disk once.
+/// @file
+/// A file read whole into memory with a line cursor, and the small process-wide cache of such
+/// files that text readers go through so a data file is read from disk once.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 class GBufferedFile {
 public:
-    // Largest file Load accepts (1 GiB).
+    /// Largest file Load accepts (1 GiB).
     static const int32_t MAXSIZE = 0x40000000;
 
     GBufferedFile() = default;
@@ -17,28 +18,28 @@ public:
     GBufferedFile(const GBufferedFile&) = delete;
     GBufferedFile& operator=(const GBufferedFile&) = delete;
 
-    // Reads the whole file into memory. False (with a log line) when it cannot be opened, is
-    // too large, cannot be allocated or cannot be read completely; the object is then empty
-    // and at its end. A second Load replaces what the first one read.
+    /// Reads the whole file into memory. False (with a log line) when it cannot be opened, is
+    /// too large, cannot be allocated or cannot be read completely; the object is then empty
+    /// and at its end. A second Load replaces what the first one read.
     bool Load(std::string path);
-    // Copies the next line, without its line end (LF or CR LF), into buffer and terminates it.
-    // At most capacity - 1 bytes are stored; the rest of a longer line comes with the next
-    // calls. At the end of the data the buffer is left untouched.
+    /// Copies the next line, without its line end (LF or CR LF), into buffer and terminates it.
+    /// At most capacity - 1 bytes are stored; the rest of a longer line comes with the next
+    /// calls. At the end of the data the buffer is left untouched.
     void ReadLine(char* buffer, int capacity);
-    // True when the last ReadLine stopped for lack of room before the line's end.
+    /// True when the last ReadLine stopped for lack of room before the line's end.
     bool IsLineCut() const { return LineCut; }
-    // Back to the first byte; an empty file stays at its end.
+    /// Back to the first byte; an empty file stays at its end.
     void Rewind();
 
     const char* GetData() const { return Data; }
     int32_t GetSize() const { return DataSize; }
     bool IsEOF() const { return AtEnd; }
-    // The path of the last successful Load; empty otherwise.
+    /// The path of the last successful Load; empty otherwise.
     const std::string& GetFilePath() const { return FilePath; }
 
 private:
     void Release();
-    // Leaves the object empty and at its end after a failed load.
+    /// Leaves the object empty and at its end after a failed load.
     bool FailLoad();
 
     char* Data = nullptr;
@@ -60,9 +61,9 @@ public:
     GBufferedFileManager(const GBufferedFileManager&) = delete;
     GBufferedFileManager& operator=(const GBufferedFileManager&) = delete;
 
-    // The cached file for this exact path, rewound; otherwise a newly loaded one in the first
-    // free slot, or in slot 0 once all are taken. Never null, even when the load failed. The
-    // pointer is valid until a later GetFile reuses its slot, so use it at once.
+    /// The cached file for this exact path, rewound; otherwise a newly loaded one in the first
+    /// free slot, or in slot 0 once all are taken. Never null, even when the load failed. The
+    /// pointer is valid until a later GetFile reuses its slot, so use it at once.
     GBufferedFile* GetFile(std::string path);
 
 private:
