@@ -74,8 +74,12 @@ bool ReadyForFonts(bool initialised, const std::string& name) {
 
 }  // namespace
 
-LibFont* TextManager::LoadFont(const std::string& folder, const std::string& name) {
-    if (!ReadyForFonts(Initialised, name)) return nullptr;
+LibFont* TextManager::LoadFont(const std::string& folder, const std::string& name,
+                               std::string* reason) {
+    if (!ReadyForFonts(Initialised, name)) {
+        if (reason != nullptr) *reason = "the text manager is not initialised";
+        return nullptr;
+    }
     FontDescriptor descriptor;
     std::string error;
     auto font = std::make_unique<LibFont>();
@@ -89,6 +93,7 @@ LibFont* TextManager::LoadFont(const std::string& folder, const std::string& nam
         snprintf(buffer, sizeof buffer, "Font %.100s in %.100s refused: %.280s", name.c_str(),
                  folder.c_str(), error.c_str());
         GetDebugLog().Log(buffer);
+        if (reason != nullptr) *reason = "font " + name + " in " + folder + ": " + error;
         return nullptr;
     }
     Fonts.push_back(font.get());

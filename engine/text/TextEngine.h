@@ -49,8 +49,10 @@ public:
     /// folder/name.ini: the texture and width files it names, cut into the grid it states.
     /// The font is selected by its texture's name (SetFont(font->TextureName)); it is not made
     /// current. Null, with one log line saying why, before Init, or when the descriptor is
-    /// missing or damaged or disagrees with the texture's size or the width files.
-    LibFont* LoadFont(const std::string& folder, const std::string& name);
+    /// missing or damaged or disagrees with the texture's size or the width files; when reason
+    /// is given, it receives the reason too, for a host to show.
+    LibFont* LoadFont(const std::string& folder, const std::string& name,
+                      std::string* reason = nullptr);
     /// The new font, loaded; null (the font is not kept) when its grid is refused or the
     /// manager is not initialised.
     LibFont* AddFont(const std::string& widthfile, const std::string& texturename,
