@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "render/BaseSprite.h"
@@ -12,10 +11,6 @@
 #include "text/TextEngine.h"
 
 namespace {
-
-// The font fontbake makes: 16 x 16 cells of 32 pixels, drawn at 32 pixels.
-const char* const kFont = "dejavu.dds";
-constexpr int kCell = 32;
 
 constexpr uint32_t kPanelFill = 0xC0101828;
 constexpr uint32_t kPanelFrame = 0xFF8090A8;
@@ -81,20 +76,6 @@ void AddJustifiedParagraph(TextManager& text, const std::string& paragraph, floa
 }
 
 }  // namespace
-
-bool Overlay::LoadFont(const std::string& folder) {
-    hasFont_ = false;
-    const std::string widths = folder + "/data/fonts/" + kFont + ".dat";
-    // Without its width file the font would measure the texture and write one into the
-    // working folder; the demo leaves no files behind, so it goes without the text instead.
-    std::error_code error;
-    if (folder.empty() || !std::filesystem::is_regular_file(widths, error)) return false;
-    TextManager& text = GetTextManager();
-    if (!text.IsInitialised()) text.Init();
-    LibFont* font = text.AddFont(widths, kFont, kCell, kCell, 16, 16);
-    hasFont_ = font != nullptr && font->Texture.GetTexture() != nullptr && text.SetFont(kFont);
-    return hasFont_;
-}
 
 float Overlay::FramesPerSecond() {
     const float* times = GetFrameRecorder().GetFrameTimes();
@@ -183,8 +164,9 @@ void Overlay::DrawTurningLine(float seconds) {
     // baseline, so the ink runs from half a cell before the start to half a cell before the end.
     const float angle = std::fmod(90.0f + seconds * 24.0f, 360.0f);
     const float radians = angle * 0.017453292f;
+    const LibFont* font = text.GetCurrentFont();
     const float cell =
-        kCell * text.GetSize() / static_cast<float>(text.GetCurrentFont()->NativeSize);
+        static_cast<float>(font->CellSize) * text.GetSize() / static_cast<float>(font->NativeSize);
     const float half = (static_cast<float>(text.GetStringLength(kTurningLine)) - cell) / 2.0f;
     const float x = ScreenWidth / 2.0f - std::sin(radians) * half;
     const float y = ScreenHeight / 2.0f + std::cos(radians) * half;

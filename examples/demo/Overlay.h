@@ -19,11 +19,9 @@ struct OverlayState {
 
 class Overlay {
 public:
-    // Loads the font baked into folder (its texture there, its widths in data/fonts/) into the
-    // text manager; the host adds folder to the texture folders first. A device start
-    // forgets fonts, so this runs after every one. False when the font is not there: the
-    // overlay then draws everything but the text.
-    bool LoadFont(const std::string& folder);
+    // Whether the text manager holds the baked font, current: without it the overlay draws
+    // everything but the text.
+    void SetHasFont(bool hasFont) { hasFont_ = hasFont; }
     bool HasFont() const { return hasFont_; }
     // The median frames per second of the newest frames the frame recorder holds; 0 before
     // the first.

@@ -3,7 +3,7 @@
 //
 //   demo [--width W] [--height H] [--sprites N] [--fullscreen] [--immediate] [--headless]
 //        [--no-batching] [--textures DIR] [--font DIR]
-//        [--frames N [--screenshot FILE] [--hold]]
+//        [--frames N [--screenshot FILE] [--hold]]        demo --help
 //
 // Keys: W wireframe, B batching, + and - the sprite count, F11 full-screen, F12 a screenshot
 // (demo-1.png, demo-2.png, ... in the working folder), Esc quits.
@@ -22,59 +22,27 @@
 #include <thread>
 
 #include "DemoOptions.h"
+#include "ExampleHost.h"
 #include "Overlay.h"
 #include "SpriteField.h"
 #include "platform/D3D9.h"
-#include "platform/Window.h"
-#include "render/BaseSprite.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
-#include "render/GVertexBuffer.h"
-#include "text/TextEngine.h"
 
 namespace {
 
 constexpr int kSpriteStep = 1000;
 constexpr uint32_t kBackground = 0xFF0C1018;
 
-struct Host {
+struct Demo {
     DemoOptions Options;
-    std::unique_ptr<Platform::Window> Window;
+    Example::Host Host;
     std::unique_ptr<SpriteField> Field;  // made once the textures can be found
     Overlay Panel;
     bool Batching = true;
     // Scene time: it advances only while the scene runs.
     double Seconds = 0;
-    int Width = 0;  // of the back buffer
-    int Height = 0;
 };
-
-// After every start of the device: the presentation interval asked for, the vertex buffer
-// the sprites draw through, the screen size sprites test against, and the font, which a
-// restore forgets.
-bool PrepareDevice(Host& host) {
-    GD3D9& engine = GetD3DEngine();
-    if (host.Options.Immediate) {
-        // The engine always starts its device with the default interval, and its Restore
-        // starts over the same way, so another interval takes a reset of our own after each
-        // start. The reset brings the device's default states back; the engine's go on top.
-        engine.PresentParams.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        if (FAILED(engine.PDevice->Reset(&engine.PresentParams))) return false;
-        engine.SetDefaultRenderStates();
-    }
-    IDirect3DSwapChain9* chain = nullptr;
-    if (FAILED(engine.PDevice->GetSwapChain(0, &chain))) return false;
-    D3DPRESENT_PARAMETERS current;
-    chain->GetPresentParameters(&current);
-    chain->Release();
-    host.Width = static_cast<int>(current.BackBufferWidth);
-    host.Height = static_cast<int>(current.BackBufferHeight);
-    ScreenWidth = host.Width;
-    ScreenHeight = host.Height;
-    GlobalVB.Init(GVertexBuffer::MAXVERTS, true);
-    host.Panel.LoadFont(host.Options.Font);
-    return true;
-}
 
 // The first of demo-1.png, demo-2.png, ... that does not exist yet.
 std::string NextScreenshotName() {
@@ -86,29 +54,29 @@ std::string NextScreenshotName() {
     }
 }
 
-void DrawScene(Host& host, bool held) {
+void DrawScene(Demo& demo, bool held) {
     GD3D9& engine = GetD3DEngine();
     engine.BeginScene();
     engine.ClearScreen(kBackground);
-    host.Field->Draw(host.Batching);
+    demo.Field->Draw(demo.Batching);
     OverlayState state;
     state.Wireframe = engine.Wireframe;
-    state.Batching = host.Batching;
-    state.Sprites = host.Field->Count();
+    state.Batching = demo.Batching;
+    state.Sprites = demo.Field->Count();
     state.Held = held;
-    state.Seconds = static_cast<float>(host.Seconds);
-    host.Panel.Draw(state);
+    state.Seconds = static_cast<float>(demo.Seconds);
+    demo.Panel.Draw(state);
     engine.EndScene();
 }
 
 // Handles the keys pressed, in order, up to a screenshot: what follows it waits for the next
 // frame, so the picture shows the scene as it was when F12 was pressed. False on Esc.
-bool HandleKeys(Host& host, std::deque<int>& keys, bool& screenshot) {
+bool HandleKeys(Demo& demo, std::deque<int>& keys, bool& screenshot) {
     GD3D9& engine = GetD3DEngine();
     while (!keys.empty() && !screenshot) {
         const int key = keys.front();
         keys.pop_front();
-        int count = host.Field->Count();
+        int count = demo.Field->Count();
         switch (key) {
             case Platform::kKeyEscape:
                 return false;
@@ -116,8 +84,8 @@ bool HandleKeys(Host& host, std::deque<int>& keys, bool& screenshot) {
                 engine.ToggleWireframe();
                 break;
             case 'B':
-                host.Batching = !host.Batching;
-                engine.SetBatching(host.Batching);
+                demo.Batching = !demo.Batching;
+                engine.SetBatching(demo.Batching);
                 break;
             case Platform::kKeyPlus:
             case Platform::kKeyNumpadAdd:
@@ -128,7 +96,7 @@ bool HandleKeys(Host& host, std::deque<int>& keys, bool& screenshot) {
                 count = std::max(count - kSpriteStep, 0);
                 break;
             case Platform::kKeyF11:
-                host.Window->SetFullScreen(!host.Window->IsFullScreen());
+                demo.Host.Window().SetFullScreen(!demo.Host.Window().IsFullScreen());
                 break;
             case Platform::kKeyF12:
                 screenshot = true;
@@ -136,15 +104,15 @@ bool HandleKeys(Host& host, std::deque<int>& keys, bool& screenshot) {
             default:
                 break;
         }
-        if (count != host.Field->Count())
-            host.Field->Resize(count, static_cast<float>(host.Width),
-                               static_cast<float>(host.Height));
+        if (count != demo.Field->Count())
+            demo.Field->Resize(count, static_cast<float>(demo.Host.Width()),
+                               static_cast<float>(demo.Host.Height()));
     }
     return true;
 }
 
-int Run(Host& host) {
-    const DemoOptions& options = host.Options;
+int Run(Demo& demo) {
+    const DemoOptions& options = demo.Options;
     GD3D9& engine = GetD3DEngine();
     using Clock = std::chrono::steady_clock;
     Clock::time_point last = Clock::now();
@@ -155,11 +123,11 @@ int Run(Host& host) {
     bool held = false;
     for (long frame = 0;;) {
         Platform::WindowEvents events;
-        host.Window->Pump(events);
+        demo.Host.Window().Pump(events);
         if (events.CloseRequested) break;
         keys.insert(keys.end(), events.KeysPressed.begin(), events.KeysPressed.end());
         bool screenshot = false;
-        if (!HandleKeys(host, keys, screenshot)) break;
+        if (!HandleKeys(demo, keys, screenshot)) break;
 
         // A new size, or a device the system took away, needs the device started again.
         const HRESULT level = engine.PDevice->TestCooperativeLevel();
@@ -169,8 +137,9 @@ int Run(Host& host) {
         }
         if (events.Resized || level == D3DERR_DEVICENOTRESET) restart = true;
         if (restart) {
-            if (!engine.Restore() || !PrepareDevice(host)) {
-                std::fprintf(stderr, "demo: the graphics device could not be started again\n");
+            std::string error;
+            if (!demo.Host.Restart(error)) {
+                std::fprintf(stderr, "demo: %s\n", error.c_str());
                 return 1;
             }
             restart = false;
@@ -182,32 +151,29 @@ int Run(Host& host) {
         if (!held) {
             // Unattended runs step evenly, so that they draw the same scene every time.
             const double step = options.Frames != 0 ? 1.0 / 60 : std::min(elapsed, 0.1);
-            host.Field->Step(static_cast<float>(step), static_cast<float>(host.Width),
-                             static_cast<float>(host.Height));
-            host.Seconds += step;
+            demo.Field->Step(static_cast<float>(step), static_cast<float>(demo.Host.Width()),
+                             static_cast<float>(demo.Host.Height()));
+            demo.Seconds += step;
         }
-        DrawScene(host, held);
+        DrawScene(demo, held);
 
         const bool lastFrame = options.Frames != 0 && frame + 1 == options.Frames;
-        std::string shot;
-        if (lastFrame && !held && !options.Screenshot.empty()) {
+        // The unattended run's last frame, or the one F12 asked for, is written as it is
+        // presented.
+        Example::Screenshot shot;
+        if (lastFrame && !held && !options.Screenshot.Path.empty())
             shot = options.Screenshot;
-            std::error_code ignored;
-            std::filesystem::remove(shot, ignored);
-            engine.RequestScreenshot(shot, options.ScreenshotFormat);
-        } else if (screenshot) {
-            shot = NextScreenshotName();
-            engine.RequestScreenshot(shot, D3DXIFF_PNG);
-        }
-        engine.Flip();
-        if (!shot.empty()) {
-            std::error_code error;
-            if (!std::filesystem::exists(shot, error)) {
-                std::fprintf(stderr, "demo: the screenshot %s could not be written\n",
-                             shot.c_str());
+        else if (screenshot)
+            shot = Example::DefaultScreenshot(NextScreenshotName());
+        if (shot.Path.empty()) {
+            engine.Flip();
+        } else {
+            std::string error;
+            if (!demo.Host.FlipToScreenshot(shot, error)) {
+                std::fprintf(stderr, "demo: %s\n", error.c_str());
                 return 1;
             }
-            std::printf("Wrote %s\n", shot.c_str());
+            std::printf("Wrote %s\n", shot.Path.c_str());
             std::fflush(stdout);
         }
         if (held) {
@@ -222,7 +188,8 @@ int Run(Host& host) {
                 "%ld frames in %.2f s: %.1f frames per second (%d sprites, %d x %d, "
                 "batching %s)\n",
                 frame, unattendedSeconds, unattendedSeconds > 0 ? frame / unattendedSeconds : 0.0,
-                host.Field->Count(), host.Width, host.Height, host.Batching ? "on" : "off");
+                demo.Field->Count(), demo.Host.Width(), demo.Host.Height(),
+                demo.Batching ? "on" : "off");
             std::fflush(stdout);
             if (!options.Hold) break;
             held = true;
@@ -234,58 +201,45 @@ int Run(Host& host) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Host host;
-    if (!ParseDemoOptions(argc, argv, host.Options)) {
-        std::fputs(kDemoUsage, stderr);
-        return 2;
-    }
-    const DemoOptions& options = host.Options;
-    host.Batching = options.Batching;
+    Demo demo;
+    int status = 0;
+    if (!ParseDemoOptions(argc, argv, demo.Options, status)) return status;
+    const DemoOptions& options = demo.Options;
+    demo.Batching = options.Batching;
 
-    Platform::WindowSettings settings;
+    Example::HostSettings settings;
     settings.Title = "Engine demo";
-    settings.ClientWidth = options.Width;
-    settings.ClientHeight = options.Height;
+    settings.Width = options.Width;
+    settings.Height = options.Height;
     settings.FullScreen = options.FullScreen;
     settings.Headless = options.Headless;
+    settings.Immediate = options.Immediate;
     std::string error;
-    host.Window = Platform::Window::Create(settings, error);
-    if (host.Window == nullptr) {
+    if (!demo.Host.Start(settings, error)) {
         std::fprintf(stderr, "demo: %s\n", error.c_str());
         if (!options.Headless) std::fprintf(stderr, "demo: --headless draws without a screen\n");
         return 2;
     }
     GD3D9& engine = GetD3DEngine();
+    engine.SetBatching(demo.Batching);
     GetTextureManager().AddTextureFolder(options.Textures);
-    if (!options.Font.empty()) GetTextureManager().AddTextureFolder(options.Font);
-    if (!engine.Init(host.Window->Handle(), options.Width, options.Height, true) ||
-        !PrepareDevice(host)) {
-        std::fprintf(stderr, "demo: the graphics device could not be started\n");
-        return 2;
-    }
-    engine.SetBatching(host.Batching);
-    FillSinCosTables();
     if (GetTextureManager().GetTexture("ball.png") == nullptr) {
         std::fprintf(stderr, "demo: the sprite textures are not in %s (--textures DIR)\n",
                      options.Textures.c_str());
-        engine.Release();
         return 2;
     }
-    if (!host.Panel.HasFont()) {
-        if (options.Font.empty())
-            std::fprintf(stderr, "demo: this build baked no font (--font DIR): no text\n");
-        else
-            std::fprintf(stderr, "demo: no baked font in %s (--font DIR): no text\n",
-                         options.Font.c_str());
+    // Without its font the demo runs all the same, without the text.
+    if (options.Font.empty()) {
+        std::fprintf(stderr, "demo: this build baked no font (--font DIR): no text\n");
+    } else if (demo.Host.LoadFont(options.Font, "dejavu", error) == nullptr) {
+        std::fprintf(stderr, "demo: no baked font: %s (--font DIR): no text\n", error.c_str());
+    } else {
+        demo.Panel.SetHasFont(true);
     }
-    host.Field = std::make_unique<SpriteField>();
-    host.Field->Resize(options.Sprites, static_cast<float>(host.Width),
-                       static_cast<float>(host.Height));
-    const int status = Run(host);
-    GetTextManager().Release();
-    GlobalVB.Release();
-    engine.Release();
-    return status;
+    demo.Field = std::make_unique<SpriteField>();
+    demo.Field->Resize(options.Sprites, static_cast<float>(demo.Host.Width()),
+                       static_cast<float>(demo.Host.Height()));
+    return Run(demo);
 }
 
 // The session-bus library that the desktop window's system library opens keeps a block for

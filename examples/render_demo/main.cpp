@@ -1,18 +1,16 @@
-// A minimal host of the renderer: starts the engine on a headless window, draws one frame
-// of rectangles, lines, a circle and a textured quad whose texture comes through the texture
-// manager, and writes that frame as a PNG screenshot.
+// A minimal host of the renderer: one frame of rectangles, lines, a circle and a textured
+// quad whose texture comes through the texture manager, saved as a screenshot.
 //
-//     render_demo [TEXTURE_FOLDER] [SCREENSHOT]
+//     render_demo [TEXTURES [SCREENSHOT]]      render_demo --help
 //
-// TEXTURE_FOLDER defaults to examples/render_demo/textures (run from the repository root),
+// TEXTURES defaults to examples/render_demo/textures (run from the repository root),
 // SCREENSHOT to render_demo.png. Exit status 0 when the screenshot was written.
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <string>
 
+#include "ExampleCommandLine.h"
+#include "ExampleHost.h"
 #include "platform/D3D9.h"
-#include "platform/Window.h"
 #include "render/CLoadedTexture.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
@@ -55,23 +53,21 @@ void DrawFrame(GD3D9& engine, CTextureRef& crate) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : "examples/render_demo/textures";
-    const std::string shot = argc > 2 ? argv[2] : "render_demo.png";
+    std::string folder = "examples/render_demo/textures";
+    Example::Screenshot shot = Example::DefaultScreenshot("render_demo.png");
+    Example::CommandLine line("render_demo",
+                              "Draws one frame of rectangles, lines, a circle and a textured "
+                              "quad, and saves it.");
+    line.Positional("TEXTURES", folder,
+                    "the folder holding crate.png, examples/render_demo/textures by default");
+    line.PositionalScreenshot("SCREENSHOT", shot, "the frame's file, render_demo.png by default");
+    int status = 0;
+    if (!line.Parse(argc, argv, status)) return status;
 
-    Platform::WindowSettings settings;
-    settings.Title = "render_demo";
-    settings.ClientWidth = kWidth;
-    settings.ClientHeight = kHeight;
-    settings.Headless = true;
+    Example::Host host;
     std::string error;
-    std::unique_ptr<Platform::Window> window = Platform::Window::Create(settings, error);
-    if (window == nullptr) {
+    if (!host.Start({"render_demo", kWidth, kHeight}, error)) {
         fprintf(stderr, "render_demo: %s\n", error.c_str());
-        return 1;
-    }
-    GD3D9& engine = GetD3DEngine();
-    if (!engine.Init(window->Handle(), kWidth, kHeight, true)) {
-        fprintf(stderr, "render_demo: the graphics device could not be started\n");
         return 1;
     }
     GetTextureManager().AddTextureFolder(folder);
@@ -79,21 +75,14 @@ int main(int argc, char** argv) {
     crate.SetByName("crate.png");
     if (crate.GetTexture() == nullptr) {
         fprintf(stderr, "render_demo: crate.png not found below %s\n", folder.c_str());
-        engine.Release();
         return 1;
     }
 
-    std::error_code ignored;
-    std::filesystem::remove(shot, ignored);
-    DrawFrame(engine, crate);
-    engine.RequestScreenshot(shot, D3DXIFF_PNG);
-    engine.Flip();
-    engine.Release();
-
-    if (!std::filesystem::exists(shot)) {
-        fprintf(stderr, "render_demo: the screenshot %s could not be written\n", shot.c_str());
+    DrawFrame(GetD3DEngine(), crate);
+    if (!host.FlipToScreenshot(shot, error)) {
+        fprintf(stderr, "render_demo: %s\n", error.c_str());
         return 1;
     }
-    printf("Wrote %s (%d x %d)\n", shot.c_str(), kWidth, kHeight);
+    printf("Wrote %s (%d x %d)\n", shot.Path.c_str(), kWidth, kHeight);
     return 0;
 }

@@ -2,20 +2,21 @@
 // one sorted TexturedSpriteList, and a panel of sprites clipped to its frame. It prints the
 // draw calls the frame took and writes the frame as a PNG screenshot.
 //
-//     sprite_field [SCREENSHOT]
+//     sprite_field [SCREENSHOT]      sprite_field --help
 //
-// SCREENSHOT defaults to sprite_field.png. Exit status 0 when the screenshot was written.
+// SCREENSHOT defaults to sprite_field.png. Exit status 0 when the screenshot was written and
+// the field took the fewest draw calls its textures allow.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "ExampleCommandLine.h"
+#include "ExampleHost.h"
 #include "platform/D3D9.h"
-#include "platform/Window.h"
 #include "render/CTexturedSprite.h"
 #include "render/GD3D9.h"
 #include "render/GVertexBuffer.h"
@@ -87,29 +88,24 @@ IDirect3DTexture9* MakeShapeTexture(IDirect3DDevice9* device, int kind) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string shot = argc > 1 ? argv[1] : "sprite_field.png";
+    Example::Screenshot shot = Example::DefaultScreenshot("sprite_field.png");
+    Example::CommandLine line("sprite_field",
+                              "Draws a field of turned, tinted sprites in one sorted batch and a "
+                              "panel of\nclipped sprites, prints the draw calls and saves the "
+                              "frame.");
+    line.PositionalScreenshot("SCREENSHOT", shot, "the frame's file, sprite_field.png by default");
+    int status = 0;
+    if (!line.Parse(argc, argv, status)) return status;
 
-    Platform::WindowSettings settings;
-    settings.Title = "sprite_field";
-    settings.ClientWidth = kWidth;
-    settings.ClientHeight = kHeight;
-    settings.Headless = true;
+    // The host sets the screen size, fills the tables of the fast positioning and makes
+    // GlobalVB, which the sorted list draws through.
+    Example::Host host;
     std::string error;
-    std::unique_ptr<Platform::Window> window = Platform::Window::Create(settings, error);
-    if (window == nullptr) {
+    if (!host.Start({"sprite_field", kWidth, kHeight}, error)) {
         fprintf(stderr, "sprite_field: %s\n", error.c_str());
         return 1;
     }
     GD3D9& engine = GetD3DEngine();
-    if (!engine.Init(window->Handle(), kWidth, kHeight, true)) {
-        fprintf(stderr, "sprite_field: the graphics device could not be started\n");
-        return 1;
-    }
-    // The host's part: the screen size and the tables of the fast positioning.
-    ScreenWidth = kWidth;
-    ScreenHeight = kHeight;
-    FillSinCosTables();
-    GlobalVB.Init(GVertexBuffer::MAXVERTS, true);
 
     std::vector<IDirect3DTexture9*> textures;
     std::vector<CTextureRef> refs(kTextures);
@@ -151,8 +147,6 @@ int main(int argc, char** argv) {
         panel.push_back(std::move(sprite));
     }
 
-    std::error_code ignored;
-    std::filesystem::remove(shot, ignored);
     engine.BeginScene();
     engine.ClearScreen(0xFF101820);
     const uint64_t before = engine.DrawCalls;
@@ -165,8 +159,7 @@ int main(int argc, char** argv) {
     engine.DrawRect(kPanel, 0xFFF4D03F);
     const uint64_t single = engine.DrawCalls - before - batched;
     engine.EndScene();
-    engine.RequestScreenshot(shot, D3DXIFF_PNG);
-    engine.Flip();
+    const bool written = host.FlipToScreenshot(shot, error);
 
     // The fewest draws the buffer allows: each texture's quads in batches of its capacity.
     uint64_t fewest = 0;
@@ -179,15 +172,12 @@ int main(int argc, char** argv) {
     printf("panel: %zu clipped sprites, frame and fill: %llu single draw calls\n", panel.size(),
            static_cast<unsigned long long>(single));
 
-    GlobalVB.Release();
     for (IDirect3DTexture9* texture : textures)
         if (texture != nullptr) texture->Release();
-    engine.Release();
-
-    if (!std::filesystem::exists(shot)) {
-        fprintf(stderr, "sprite_field: the screenshot %s could not be written\n", shot.c_str());
+    if (!written) {
+        fprintf(stderr, "sprite_field: %s\n", error.c_str());
         return 1;
     }
-    printf("Wrote %s (%d x %d)\n", shot.c_str(), kWidth, kHeight);
+    printf("Wrote %s (%d x %d)\n", shot.Path.c_str(), kWidth, kHeight);
     return batched == fewest ? 0 : 1;
 }

@@ -1,14 +1,17 @@
-// text_demo [FONTDIR [OUT.png]]: draws a frame of text with a font baked by fontbake (the
-// sample font by default) and saves it as a PNG screenshot. It draws the frame a number of
-// times first so that the frame recorder's graph has real frame times to show.
+// The text engine at work: wrapped, justified, aligned, shortened, tabbed and turned text,
+// and the frame recorder's graph, in a font baked by fontbake, saved as a screenshot. It
+// draws the frame a number of times first so that the graph has real frame times to show.
+//
+//     text_demo [FONT_FOLDER [SCREENSHOT]]      text_demo --help
+//
+// FONT_FOLDER holds the font baked as "dejavu" (the build's sample font by default), at any
+// cell size; SCREENSHOT defaults to text_demo.png.
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <string>
 
+#include "ExampleCommandLine.h"
+#include "ExampleHost.h"
 #include "platform/D3D9.h"
-#include "platform/Window.h"
-#include "render/BaseSprite.h"
 #include "render/FrameRecorder.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
@@ -18,7 +21,6 @@ namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 400;
-const char* kFont = "dejavu.dds";
 
 const char* kParagraph =
     "Users have TrueType fonts, not font textures: the baker turns one into a grid of glyph "
@@ -75,56 +77,35 @@ void DrawFrame(GD3D9& engine, TextManager& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : SAMPLE_FONT_DIR;
-    const std::string shot = argc > 2 ? argv[2] : "text_demo.png";
+    std::string folder = SAMPLE_FONT_DIR;
+    Example::Screenshot shot = Example::DefaultScreenshot("text_demo.png");
+    Example::CommandLine line("text_demo", "Draws a frame of text in a baked font and saves it.");
+    line.Positional("FONT_FOLDER", folder,
+                    "the folder of the font fontbake baked as dejavu, the build's sample "
+                    "font by default");
+    line.PositionalScreenshot("SCREENSHOT", shot, "the frame's file, text_demo.png by default");
+    int status = 0;
+    if (!line.Parse(argc, argv, status)) return status;
 
-    Platform::WindowSettings settings;
-    settings.Title = "text_demo";
-    settings.ClientWidth = kWidth;
-    settings.ClientHeight = kHeight;
-    settings.Headless = true;
+    Example::Host host;
     std::string error;
-    std::unique_ptr<Platform::Window> window = Platform::Window::Create(settings, error);
-    if (window == nullptr) {
+    if (!host.Start({"text_demo", kWidth, kHeight}, error)) {
         fprintf(stderr, "text_demo: %s\n", error.c_str());
         return 1;
     }
+    if (host.LoadFont(folder, "dejavu", error) == nullptr) {
+        fprintf(stderr, "text_demo: %s (fontbake bakes one)\n", error.c_str());
+        return 1;
+    }
+
     GD3D9& engine = GetD3DEngine();
-    if (!engine.Init(window->Handle(), kWidth, kHeight, true)) {
-        fprintf(stderr, "text_demo: the graphics device could not be started\n");
-        return 1;
-    }
-    ScreenWidth = kWidth;
-    ScreenHeight = kHeight;
-    FillSinCosTables();
-    GlobalVB.Init(4000, true);
-    GetTextureManager().AddTextureFolder(folder);
-
     TextManager& text = GetTextManager();
-    text.Init();
-    const std::string widths = folder + "/data/fonts/" + kFont + ".dat";
-    LibFont* font = text.AddFont(widths, kFont, 32, 32, 16, 16);
-    if (font == nullptr || font->Texture.GetTexture() == nullptr || !text.SetFont(kFont)) {
-        fprintf(stderr, "text_demo: no font %s with its width data in %s (run fontbake)\n", kFont,
-                folder.c_str());
-        engine.Release();
-        return 1;
-    }
-
     for (int i = 0; i < 60; i++) DrawFrame(engine, text);
-    std::error_code ignored;
-    std::filesystem::remove(shot, ignored);
     DrawFrame(engine, text);
-    engine.RequestScreenshot(shot, D3DXIFF_PNG);
-    engine.Flip();
-    text.Release();
-    GlobalVB.Release();
-    engine.Release();
-
-    if (!std::filesystem::exists(shot)) {
-        fprintf(stderr, "text_demo: the screenshot %s could not be written\n", shot.c_str());
+    if (!host.FlipToScreenshot(shot, error)) {
+        fprintf(stderr, "text_demo: %s\n", error.c_str());
         return 1;
     }
-    printf("Wrote %s (%d x %d)\n", shot.c_str(), kWidth, kHeight);
+    printf("Wrote %s (%d x %d)\n", shot.Path.c_str(), kWidth, kHeight);
     return 0;
 }

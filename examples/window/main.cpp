@@ -2,18 +2,20 @@
 // each frame, follows resizes, and quits on Esc or when the window is closed.
 //
 //   window [--width W] [--height H] [--fullscreen] [--immediate] [--headless]
-//          [--frames N] [--screenshot FILE]
+//          [--frames N] [--screenshot FILE]        window --help
 //
+// It shows the platform layer's window and a bare Direct3D 9 device, without the engine's
+// renderer, so it makes its device itself; the other examples leave that to ExampleHost.
 // F11 switches full-screen on and off. --frames N stops after N frames; --screenshot FILE
 // saves the last frame (.png, .bmp, .tga or .jpg) before it is presented. --immediate presents
 // without waiting for the display's refresh and prints the frames per second at the end.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "ExampleCommandLine.h"
 #include "platform/D3D9.h"
 #include "platform/Window.h"
 
@@ -26,7 +28,7 @@ struct Options {
     bool Immediate = false;
     bool Headless = false;
     long Frames = 0;  // 0: until the user quits
-    std::string Screenshot;
+    Example::Screenshot Screenshot;
 };
 
 // The engine's screen vertex: pre-transformed, with a colour and texture coordinates.
@@ -37,57 +39,19 @@ struct Vertex {
 };
 const DWORD kVertexFormat = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
-bool ParsePositive(const char* text, long limit, long& value) {
-    char* end = nullptr;
-    long parsed = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || parsed <= 0 || parsed > limit) return false;
-    value = parsed;
-    return true;
-}
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; i++) {
-        std::string arg = argv[i];
-        bool hasValue = i + 1 < argc;
-        long value = 0;
-        if (arg == "--fullscreen") {
-            options.FullScreen = true;
-        } else if (arg == "--immediate") {
-            options.Immediate = true;
-        } else if (arg == "--headless") {
-            options.Headless = true;
-        } else if ((arg == "--width" || arg == "--height") && hasValue &&
-                   ParsePositive(argv[i + 1], 8192, value)) {
-            (arg == "--width" ? options.Width : options.Height) = static_cast<int>(value);
-            i++;
-        } else if (arg == "--frames" && hasValue && ParsePositive(argv[i + 1], 100000000, value)) {
-            options.Frames = value;
-            i++;
-        } else if (arg == "--screenshot" && hasValue) {
-            options.Screenshot = argv[++i];
-        } else {
-            std::fprintf(stderr, "window: bad argument: %s\n", arg.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
-bool ImageFormatOf(const std::string& file, D3DXIMAGE_FILEFORMAT& format) {
-    size_t dot = file.find_last_of('.');
-    std::string ext = dot == std::string::npos ? "" : file.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "png")
-        format = D3DXIFF_PNG;
-    else if (ext == "bmp")
-        format = D3DXIFF_BMP;
-    else if (ext == "tga")
-        format = D3DXIFF_TGA;
-    else if (ext == "jpg" || ext == "jpeg")
-        format = D3DXIFF_JPG;
-    else
-        return false;
-    return true;
+bool ParseOptions(int argc, char** argv, Options& options, int& status) {
+    Example::CommandLine line(
+        "window", "Spinning triangles in a window; Esc or closing quits, F11 full screen.");
+    line.Number("--width", "W", 1, 8192, options.Width, "the window's width (default 1024)");
+    line.Number("--height", "H", 1, 8192, options.Height, "the window's height (default 768)");
+    line.Flag("--fullscreen", options.FullScreen, "a borderless window over the whole display");
+    line.Flag("--immediate", options.Immediate,
+              "present without waiting for the display's refresh; print the frames per second");
+    line.Flag("--headless", options.Headless, "a window without a screen, where none is needed");
+    line.Number("--frames", "N", 1L, 100000000L, options.Frames, "stop after N frames");
+    line.ScreenshotOption("--screenshot", options.Screenshot,
+                          "save the last frame before it is presented");
+    return line.Parse(argc, argv, status);
 }
 
 D3DPRESENT_PARAMETERS PresentParams(HWND window, bool immediate) {
@@ -146,12 +110,11 @@ void DrawFrame(IDirect3DDevice9* device, int width, int height, long frame) {
     device->EndScene();
 }
 
-bool SaveScreenshot(IDirect3DDevice9* device, const std::string& file) {
-    D3DXIMAGE_FILEFORMAT format = D3DXIFF_PNG;
-    ImageFormatOf(file, format);
+bool SaveScreenshot(IDirect3DDevice9* device, const Example::Screenshot& shot) {
     IDirect3DSurface9* back = nullptr;
     if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back))) return false;
-    bool saved = SUCCEEDED(D3DXSaveSurfaceToFileA(file.c_str(), format, back, nullptr, nullptr));
+    bool saved = SUCCEEDED(D3DXSaveSurfaceToFileA(
+        shot.Path.c_str(), static_cast<D3DXIMAGE_FILEFORMAT>(shot.Format), back, nullptr, nullptr));
     back->Release();
     return saved;
 }
@@ -220,9 +183,10 @@ int Run(const Options& options) {
         DrawFrame(device, static_cast<int>(current.BackBufferWidth),
                   static_cast<int>(current.BackBufferHeight), frame);
         bool last = options.Frames != 0 && frame + 1 == options.Frames;
-        if (last && !options.Screenshot.empty() && !SaveScreenshot(device, options.Screenshot)) {
+        if (last && !options.Screenshot.Path.empty() &&
+            !SaveScreenshot(device, options.Screenshot)) {
             std::fprintf(stderr, "window: cannot save the screenshot %s\n",
-                         options.Screenshot.c_str());
+                         options.Screenshot.Path.c_str());
             status = 1;
         }
         HRESULT presented = device->Present(nullptr, nullptr, nullptr, nullptr);
@@ -250,16 +214,7 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: window [--width W] [--height H] [--fullscreen] [--immediate] "
-                     "[--headless] [--frames N] [--screenshot FILE]\n");
-        return 2;
-    }
-    D3DXIMAGE_FILEFORMAT format;
-    if (!options.Screenshot.empty() && !ImageFormatOf(options.Screenshot, format)) {
-        std::fprintf(stderr, "window: the screenshot must end in .png, .bmp, .tga or .jpg\n");
-        return 2;
-    }
+    int status = 0;
+    if (!ParseOptions(argc, argv, options, status)) return status;
     return Run(options);
 }
