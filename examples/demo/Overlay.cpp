@@ -8,6 +8,7 @@
 #include "render/BaseSprite.h"
 #include "render/FrameRecorder.h"
 #include "render/GD3D9.h"
+#include "text/GlyphText.h"
 #include "text/TextEngine.h"
 
 namespace {
@@ -30,12 +31,15 @@ constexpr int kTextPanelWidth = 360;
 constexpr int kTextPanelHeight = 110;
 constexpr int kTextPadding = 8;
 
+// In UTF-8, as a game would hold it: the overlay turns it into the font's glyph order.
 const char* const kParagraph =
-    "This panel is the text engine at work. The paragraph is wrapped to the width of the "
+    "This panel is the text engine at work, accents and all: d\xC3\xA9j\xC3\xA0 vu, "
+    "\xC5\x92uvre, na\xC3\xAFve, 20 \xE2\x82\xAC. The paragraph is wrapped to the width of the "
     "panel, every full line is justified by widening the gaps between its words, and what "
-    "does not fit is clipped at the panel's frame, so the last line shown may be cut through "
-    "the middle. The glyphs come from a TrueType font baked into a texture when the demo was "
-    "built, and they reach the screen through the same device as the sprites behind them.";
+    "does not fit is clipped at the panel\xE2\x80\x99s frame, so the last line shown may be cut "
+    "through the middle. The glyphs come from a TrueType font baked into a texture when the "
+    "demo was built, and they reach the screen through the same device as the sprites behind "
+    "them.";
 
 const char* const kTurningLine = "Bitmap text turns with the scene";
 
@@ -149,7 +153,8 @@ void Overlay::DrawTextPanel() {
     if (!ClipTo(inside)) return;
     TextManager& text = GetTextManager();
     text.SetSize(16.0f);
-    AddJustifiedParagraph(text, kParagraph, static_cast<float>(panel.left + kTextPadding),
+    static const std::string paragraph = Utf8ToGlyphText(kParagraph);
+    AddJustifiedParagraph(text, paragraph, static_cast<float>(panel.left + kTextPadding),
                           static_cast<float>(panel.top + kTextPadding),
                           static_cast<float>(width - 2 * kTextPadding),
                           static_cast<float>(panel.bottom), 0xFFE8ECF0);
