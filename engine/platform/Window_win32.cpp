@@ -129,7 +129,9 @@ std::unique_ptr<Window> Window::Create(const WindowSettings& settings, std::stri
     if (!RegisterClassOnce(error)) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->Headless = settings.Headless;
-    impl->WindowedStyle = FramedStyle(settings.Resizable);
+    // A headless window has no frame: a framed window is never narrower than its title bar
+    // needs, which would give a small one a wider client area than asked for.
+    impl->WindowedStyle = settings.Headless ? WS_POPUP : FramedStyle(settings.Resizable);
     RECT rect{0, 0, settings.ClientWidth, settings.ClientHeight};
     AdjustWindowRect(&rect, impl->WindowedStyle, FALSE);
     impl->Handle =
