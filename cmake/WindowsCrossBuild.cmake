@@ -15,6 +15,15 @@ if(ENGINE_CLI11_ROOT)
   set(CLI11_DIR ${cli11_dir} CACHE PATH "CLI11 for the cross-build" FORCE)
 endif()
 
+# The stb headers likewise: their own folder only, for fontbake's glyph renderer.
+find_path(ENGINE_STB_ROOT stb/stb_truetype.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(ENGINE_STB_ROOT)
+  set(stb_dir ${CMAKE_BINARY_DIR}/stb/include)
+  file(MAKE_DIRECTORY ${stb_dir})
+  file(CREATE_LINK ${ENGINE_STB_ROOT}/stb ${stb_dir}/stb SYMBOLIC)
+  set(ENGINE_STB_INCLUDE ${stb_dir})
+endif()
+
 # Debian ships GoogleTest for the host only, and its sources: build them with this toolchain.
 macro(engine_add_cross_gtest)
   set(ENGINE_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")

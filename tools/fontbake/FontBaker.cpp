@@ -1,12 +1,8 @@
 #include "FontBaker.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
-
-#include "text/LibFont.h"
 
 namespace FontBake {
 
@@ -23,31 +19,15 @@ uint32_t CodePoint(unsigned char byte) {
     }
 }
 
-namespace {
-
-class Library {
-public:
-    ~Library() {
-        if (Face != nullptr) FT_Done_Face(Face);
-        if (Lib != nullptr) FT_Done_FreeType(Lib);
-    }
-    FT_Library Lib = nullptr;
-    FT_Face Face = nullptr;
-};
-
-// Copies one rendered glyph into its cell, clipped to the cell: the pen starts at the cell's
-// left edge plus the glyph's left bearing, the baseline sits one ascender below the top.
-// False when ink fell outside the cell and was cut off.
-bool Blit(const FT_GlyphSlot slot, int baseline, int cellx, int celly, Atlas& atlas) {
-    const FT_Bitmap& bitmap = slot->bitmap;
-    const int left = std::max(0, static_cast<int>(slot->bitmap_left));
-    const int top = baseline - slot->bitmap_top;
+bool Blit(const Glyph& glyph, int baseline, int cellx, int celly, Atlas& atlas) {
+    const int left = std::max(0, glyph.Left);
+    const int top = baseline - glyph.Top;
     bool whole = true;
-    for (unsigned row = 0; row < bitmap.rows; row++) {
-        const int y = top + static_cast<int>(row);
-        const unsigned char* src = bitmap.buffer + static_cast<ptrdiff_t>(row) * bitmap.pitch;
-        for (unsigned col = 0; col < bitmap.width; col++) {
-            const int x = left + static_cast<int>(col);
+    for (int row = 0; row < glyph.Rows; row++) {
+        const int y = top + row;
+        const unsigned char* src = glyph.Pixels + static_cast<std::ptrdiff_t>(row) * glyph.Pitch;
+        for (int col = 0; col < glyph.Width; col++) {
+            const int x = left + col;
             const uint16_t a = src[col];
             if (a == 0) continue;
             if (y < 0 || y >= atlas.Cell || x >= atlas.Cell) {
@@ -59,40 +39,6 @@ bool Blit(const FT_GlyphSlot slot, int baseline, int cellx, int celly, Atlas& at
         }
     }
     return whole;
-}
-
-}  // namespace
-
-bool Render(const std::string& fontPath, int cell, int px, Atlas& atlas, std::string& error) {
-    Library ft;
-    if (FT_Init_FreeType(&ft.Lib) != 0) {
-        error = "the font renderer could not be started";
-        return false;
-    }
-    if (FT_New_Face(ft.Lib, fontPath.c_str(), 0, &ft.Face) != 0) {
-        error = "not a font file it can read: " + fontPath;
-        return false;
-    }
-    if (FT_Set_Pixel_Sizes(ft.Face, 0, static_cast<FT_UInt>(px)) != 0) {
-        error = "the font has no size " + std::to_string(px);
-        return false;
-    }
-    atlas.Cell = cell;
-    atlas.Side = cell * 16;
-    atlas.Cut.clear();
-    atlas.Texels.assign(static_cast<size_t>(atlas.Side) * atlas.Side, 0x00FF);
-    const int baseline = static_cast<int>(ft.Face->size->metrics.ascender >> 6);
-    FillGlyphTable();
-    for (int g = 0; g < 256; g++) {
-        const uint32_t code = CodePoint(static_cast<unsigned char>(GlyphTable[g]));
-        // A character the font lacks stays an empty cell rather than the font's box glyph.
-        if (FT_Get_Char_Index(ft.Face, code) == 0) continue;
-        if (FT_Load_Char(ft.Face, code, FT_LOAD_RENDER) != 0) continue;
-        if (ft.Face->glyph->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) continue;
-        if (!Blit(ft.Face->glyph, baseline, (g % 16) * cell, (g / 16) * cell, atlas))
-            atlas.Cut.push_back(g);
-    }
-    return true;
 }
 
 std::vector<uint8_t> DdsBytes(const Atlas& atlas) {

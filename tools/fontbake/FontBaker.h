@@ -19,7 +19,24 @@ struct Atlas {
 // The Unicode code point of a Windows-1252 byte.
 uint32_t CodePoint(unsigned char byte);
 
-// Renders every glyph cell at pixel size px. False with a message in error when the font
+// One rendered glyph: coverage bytes row by row, placed by the pen on the baseline (Left to
+// the right of it, Top above it).
+struct Glyph {
+    const unsigned char* Pixels;
+    int Width;
+    int Rows;
+    int Pitch;
+    int Left;
+    int Top;
+};
+
+// Copies a glyph into its cell, clipped to the cell: the pen starts at the cell's left edge
+// plus the glyph's left bearing, the baseline sits one ascender below the top.
+// False when ink fell outside the cell and was cut off.
+bool Blit(const Glyph& glyph, int baseline, int cellx, int celly, Atlas& atlas);
+
+// Renders every glyph cell at pixel size px (GlyphsFreeType.cpp, or GlyphsStb.cpp where the
+// build has no FreeType). False with a message in error when the font
 // cannot be read or rendered.
 bool Render(const std::string& fontPath, int cell, int px, Atlas& atlas, std::string& error);
 
