@@ -82,6 +82,7 @@ protected:
 };
 
 TEST_F(DeviceDraw, PresentHandsTheBackBufferToTheWindow) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("reads the frame a headless window of ours kept");
     D3DRECT corner = {0, 0, 4, 2};
     ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
     device->EndScene();
@@ -145,6 +146,7 @@ TEST_F(DeviceDraw, IndexedQuadsFromBuffersHonourTheBaseVertex) {
 }
 
 TEST_F(DeviceDraw, DrawsThatWouldReadPastTheirBuffersAreRefused) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("a system's device need not check buffer ranges on each draw");
     IDirect3DVertexBuffer9* vb = VertexBuffer(Quad(0, 0, 4, 4, kWhite));
     IDirect3DIndexBuffer9* ib = QuadIndices(1);
     device->SetStreamSource(0, vb, 0, sizeof(ScreenVertex));
@@ -166,6 +168,7 @@ TEST_F(DeviceDraw, DrawsThatWouldReadPastTheirBuffersAreRefused) {
 }
 
 TEST_F(DeviceDraw, OnlyScreenVerticesInsideAScenesAreDrawn) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("a system's device may draw outside a scene and any vertex format");
     std::vector<ScreenVertex> quad = Quad(0, 0, 4, 4, kWhite);
     ASSERT_EQ(device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(ScreenVertex)),
@@ -181,6 +184,7 @@ TEST_F(DeviceDraw, OnlyScreenVerticesInsideAScenesAreDrawn) {
 }
 
 TEST_F(DeviceDraw, DrawingFromUserMemoryUnsetsTheStream) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("a system's device need not refuse a draw with no stream set");
     IDirect3DVertexBuffer9* vb = VertexBuffer(Quad(0, 0, 4, 4, kWhite));
     device->SetStreamSource(0, vb, 0, sizeof(ScreenVertex));
     std::vector<ScreenVertex> quad = Quad(8, 8, 2, 2, kWhite);
@@ -237,7 +241,12 @@ TEST_F(DeviceDraw, ViewportClipsDrawsAndClears) {
         }
     EXPECT_EQ(blue, 10);
     EXPECT_EQ(white, 50);
+}
 
+TEST_F(DeviceDraw, ViewportOutsideTheTargetIsRefused) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("a system's device may accept and clamp such a viewport");
+    D3DVIEWPORT9 vp = {4, 3, 10, 6, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&vp), D3D_OK);
     D3DVIEWPORT9 outside = {30, 0, 4, 4, 0.0f, 1.0f};
     EXPECT_EQ(device->SetViewport(&outside), D3DERR_INVALIDCALL);
     D3DVIEWPORT9 got;

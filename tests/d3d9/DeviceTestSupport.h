@@ -1,15 +1,19 @@
-// A headless window with a windowed software device on it, and small helpers for the
-// device tests: screen vertices, textures filled from code, pixels read back.
+// A headless window with a windowed device on it (the software device, or the system's),
+// and small helpers for the device tests: screen vertices, textures filled from code, pixels
+// read back.
 #pragma once
 
-#include <d3d9.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "platform/D3D9.h"
+#include "platform/Window.h"
 #include "platform/d3d9/SoftD3D.h"
+#include "support/DeviceSupport.h"
 
 namespace DeviceTest {
 
@@ -52,8 +56,11 @@ protected:
     static constexpr int kHeight = 24;
 
     void SetUp() override {
+        SKIP_WITHOUT_DEVICE();
         SoftD3D::ResetHooks();
-        window = SoftD3D::CreateHeadlessWindow(kWidth, kHeight);
+        windowObject = TestSupport::MakeHeadlessWindow(kWidth, kHeight);
+        ASSERT_NE(windowObject, nullptr);
+        window = windowObject->Handle();
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
         D3DPRESENT_PARAMETERS pp = WindowedParams();
@@ -73,7 +80,7 @@ protected:
         if (d3d != nullptr) {
             EXPECT_EQ(d3d->Release(), 0u);
         }
-        SoftD3D::DestroyHeadlessWindow(window);
+        windowObject.reset();
         SoftD3D::ResetHooks();
     }
 
@@ -87,12 +94,10 @@ protected:
         return pp;
     }
 
-    // The back buffer's texels as ARGB, read through the public surface interface.
+    // The back buffer's texels as ARGB, read through a copy in system memory.
     std::vector<uint32_t> BackBufferPixels() {
-        IDirect3DSurface9* back = nullptr;
-        EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-        std::vector<uint32_t> pixels = SurfacePixels(back);
-        back->Release();
+        std::vector<uint32_t> pixels = TestSupport::BackBufferPixels(device);
+        EXPECT_EQ(pixels.size(), static_cast<size_t>(kWidth) * kHeight);
         return pixels;
     }
 
@@ -117,6 +122,7 @@ protected:
         return pixels[y * kWidth + x];
     }
 
+    std::unique_ptr<Platform::Window> windowObject;
     HWND window = nullptr;
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;

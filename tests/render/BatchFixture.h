@@ -23,7 +23,8 @@ protected:
 
     void SetUp() override {
         RenderTest::EngineFixture::SetUp();
-        SoftD3D::SetClientSize(window, kWidth, kHeight);
+        if (IsSkipped() || HasFatalFailure()) return;
+        UseWindow(kWidth, kHeight);
         ASSERT_TRUE(Start());
         device = engine().PDevice;
         ScreenWidth = kWidth;

@@ -101,6 +101,7 @@ const StartCase kStartCases[] = {
 class StartUp : public EngineFixture, public ::testing::WithParamInterface<StartCase> {};
 
 TEST_P(StartUp, LogsEachPathAndReportsTheOutcome) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("injects failures and overrides the caps");
     const StartCase& c = GetParam();
     SoftD3D::SetCapsOverrides(c.Caps);
     for (const char* failure : c.Failures) SoftD3D::FailNextCall(failure, D3DERR_INVALIDCALL);
@@ -120,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Engine, StartUp, ::testing::ValuesIn(kStartCases),
                          [](const auto& info) { return std::string(info.param.Label); });
 
 TEST_F(EngineFixture, InitWithoutWindowCreatesNothing) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     EXPECT_FALSE(engine().Init(nullptr, 32, 24, true));
     EXPECT_TRUE(Logged("Window NULL"));
     EXPECT_EQ(SoftD3D::CallCount("Direct3DCreate9"), 0u);
@@ -195,6 +197,7 @@ TEST_F(EngineFixture, FixTextureSizeRoundsOnlyForPowerOfTwoDevices) {
 }
 
 TEST_F(EngineFixture, RefreshRateIsTheHighestOfAnyModeAndModesSortWidestFirst) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("injects failures");
     ASSERT_TRUE(Start());
     EXPECT_EQ(engine().GetFullscreenRefreshRate(1, 1), 75u);
     EXPECT_TRUE(Logged("Found 22 adapter modes at 1 x 1"));
@@ -213,6 +216,7 @@ TEST_F(EngineFixture, RefreshRateIsTheHighestOfAnyModeAndModesSortWidestFirst) {
 // ---- State filtering ----
 
 TEST_F(EngineFixture, BlendModeSendsOnlyChanges) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     ASSERT_TRUE(Start());
     SoftD3D::ResetCallCounts();
     engine().SetBlendMode(0);
@@ -229,6 +233,7 @@ TEST_F(EngineFixture, BlendModeSendsOnlyChanges) {
 }
 
 TEST_F(EngineFixture, BeginSceneAfterAnAdditiveFrameSetsNormalBlendingOnTheDevice) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     ASSERT_TRUE(Start());
     engine().SetBlendMode(1);
     SoftD3D::ResetCallCounts();
@@ -250,6 +255,7 @@ TEST_F(EngineFixture, BeginSceneAfterAnAdditiveFrameSetsNormalBlendingOnTheDevic
 }
 
 TEST_F(EngineFixture, SceneBracketTracksSuccessOnly) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("injects failures");
     ASSERT_TRUE(Start());
     SoftD3D::FailNextCall("BeginScene", D3DERR_INVALIDCALL);
     engine().BeginScene();
@@ -357,6 +363,7 @@ const Outline kOutlines[] = {
 class Outlines : public Drawing, public ::testing::WithParamInterface<Outline> {};
 
 TEST_P(Outlines, LightTheirEdgesOnlyInOneCall) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     SoftD3D::ResetCallCounts();
     GetParam().Draw(engine());
     EXPECT_EQ(SoftD3D::CallCount("DrawPrimitiveUP"), 1u);
@@ -369,6 +376,7 @@ INSTANTIATE_TEST_SUITE_P(Engine, Outlines, ::testing::ValuesIn(kOutlines),
                          [](const auto& info) { return std::string(info.param.Label); });
 
 TEST_F(Drawing, DrawCircleRefusesCountsAndRadiiItCannotDraw) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     SoftD3D::ResetCallCounts();
     engine().DrawCircle(16.0f, 12.0f, 8.0f, 4, kRed);
     engine().DrawCircle(16.0f, 12.0f, 8.0f, -3, kRed);
@@ -384,6 +392,7 @@ TEST_F(Drawing, DrawCircleRefusesCountsAndRadiiItCannotDraw) {
 }
 
 TEST_F(Drawing, UntexturedDrawsClearTheTextureOnceAndBlendWithAlpha) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     SoftD3D::ResetCallCounts();
     RECT r;
     SetRect(&r, 0, 0, 4, 4);
@@ -409,22 +418,21 @@ TEST_F(EngineFixture, ScreenshotAtTheNextFlipReadsBackAsTheFrame) {
     engine().FillRect(r, 0xFFC08040);
     engine().DrawLine(0.0f, 20.0f, 31.0f, 20.0f, 0xFF00FF00);
     engine().EndScene();
+    const std::vector<uint32_t> frame = BackBuffer();
     engine().RequestScreenshot(file, D3DXIFF_PNG);
     EXPECT_FALSE(std::filesystem::exists(file));
     engine().Flip();
     EXPECT_FALSE(engine().ScreenshotPending);
 
-    SoftD3D::Frame frame;
-    ASSERT_TRUE(SoftD3D::GetLastFrame(window, frame));
-    const std::string bytes = TestSupport::ReadFile(file);
-    ImageCodec::Image image;
-    ASSERT_TRUE(
-        ImageCodec::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image));
-    ASSERT_EQ(image.Width, kWidth);
-    ASSERT_EQ(image.Height, kHeight);
-    for (size_t i = 0; i < image.Pixels.size(); i++)
-        ASSERT_EQ(image.Pixels[i] & 0xFFFFFF, frame.Pixels[i] & 0xFFFFFF) << i;
-    EXPECT_EQ(image.Pixels[5 * kWidth + 5] & 0xFFFFFF, 0xC08040u);
+    int width = 0, height = 0;
+    std::vector<uint32_t> image;
+    ASSERT_TRUE(TestSupport::ReadImageFile(file, width, height, image));
+    ASSERT_EQ(width, kWidth);
+    ASSERT_EQ(height, kHeight);
+    ASSERT_EQ(frame.size(), image.size());
+    for (size_t i = 0; i < image.size(); i++)
+        ASSERT_EQ(image[i] & 0xFFFFFF, frame[i] & 0xFFFFFF) << i;
+    EXPECT_EQ(image[5 * kWidth + 5] & 0xFFFFFF, 0xC08040u);
 
     // A second Flip writes nothing new.
     std::filesystem::remove(file);
@@ -433,6 +441,7 @@ TEST_F(EngineFixture, ScreenshotAtTheNextFlipReadsBackAsTheFrame) {
 }
 
 TEST_F(EngineFixture, ScreenshotFailuresAreReported) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("injects failures");
     TestSupport::TempDir dir;
     ASSERT_TRUE(Start());
     SoftD3D::FailNextCall("GetBackBuffer", D3DERR_INVALIDCALL);
@@ -445,6 +454,7 @@ TEST_F(EngineFixture, ScreenshotFailuresAreReported) {
 // ---- Render targets ----
 
 TEST_F(EngineFixture, RenderTargetNamesAreUniqueAndFailedOnesCanBeRetried) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("injects failures");
     ASSERT_TRUE(Start());
     GTextureManager& manager = GetTextureManager();
     const int32_t before = manager.GetTextureCount();
@@ -492,8 +502,8 @@ TEST_F(EngineFixture, RenderTargetReceivesDrawing) {
     engine().BeginScene();
     engine().ClearScreen(0xFF0000FF);
     engine().EndScene();
+    const std::vector<uint32_t> texels = TestSupport::RenderTargetPixels(engine().PDevice, surface);
     surface->Release();
-    const std::vector<uint32_t> texels = RenderTest::TexturePixels(canvas);
     ASSERT_EQ(texels.size(), 64u);
     EXPECT_EQ(texels[0] & 0xFFFFFF, 0x0000FFu);
 }
@@ -584,6 +594,7 @@ INSTANTIATE_TEST_SUITE_P(Engine, WireframeAcrossDevices, ::testing::Bool(),
                          });
 
 TEST_F(EngineFixture, RestoreReportsAFailedStart) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("injects failures");
     ASSERT_TRUE(Start());
     SoftD3D::FailNextCall("Direct3DCreate9", E_FAIL);
     EXPECT_FALSE(engine().Restore());

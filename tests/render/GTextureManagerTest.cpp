@@ -76,8 +76,11 @@ TEST_F(Sources, PakComesFirstThenFoldersInRegistrationOrder) {
     EXPECT_EQ(FirstTexel(manager.GetTexture("shared.png")), kGreen);
     EXPECT_EQ(FirstTexel(manager.GetTexture("b.png")), kBlue);
     EXPECT_EQ(manager.GetTexture("secret.png"), nullptr);  // below a hidden folder
-    EXPECT_EQ(manager.GetTexture("A.png"), nullptr);       // names are case-sensitive
-    EXPECT_EQ(manager.GetTextureCount(), 3);
+    // Names are case-sensitive where the file system is; Windows' opens a.png for A.png.
+    if (TestSupport::kPosixFileSystem) {
+        EXPECT_EQ(manager.GetTexture("A.png"), nullptr);
+        EXPECT_EQ(manager.GetTextureCount(), 3);
+    }
 
     // A second ask is answered from the held record.
     EXPECT_EQ(manager.GetTexture("a.png"), a);
@@ -131,12 +134,15 @@ TEST_F(Sources, JpegsAndCompositesGetAFullMipChain) {
     fs::create_directories(dir / "art/composites");
     WritePng(dir / "art/icon.png", 8, 8, kRed);
     WritePng(dir / "art/composites/scene.png", 8, 8, kRed);
-    ImageCodec::Image image;
-    image.Width = image.Height = 8;
-    image.Pixels.assign(64, kBlue);
-    std::vector<uint8_t> jpeg;
-    ASSERT_TRUE(ImageCodec::Encode(image, ImageCodec::kJpg, false, jpeg));
-    TestSupport::WriteFile(dir / "art/photo.jpg", std::string(jpeg.begin(), jpeg.end()));
+    // The device's own image writer makes the JPEG, on any device.
+    IDirect3DSurface9* photo = nullptr;
+    ASSERT_EQ(engine().PDevice->CreateOffscreenPlainSurface(8, 8, D3DFMT_X8R8G8B8,
+                                                            D3DPOOL_SYSTEMMEM, &photo, nullptr),
+              D3D_OK);
+    ASSERT_EQ(D3DXSaveSurfaceToFileA((dir / "art/photo.jpg").c_str(), D3DXIFF_JPG, photo, nullptr,
+                                     nullptr),
+              D3D_OK);
+    photo->Release();
     manager.AddTextureFolder(dir / "art");
 
     EXPECT_EQ(manager.GetTexture("icon.png")->GetLevelCount(), 1u);
@@ -166,6 +172,7 @@ TEST_F(Sources, ReplacementFilesComeFromTheScalingTable) {
 }
 
 TEST_F(Sources, FailedDecodesKeepARecordThatSetsNoTexture) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     TestSupport::WriteFile(first + "/bad.png", "not an image");
     manager.AddTextureFolder(first);
     SoftD3D::ResetCallCounts();
@@ -202,6 +209,7 @@ TEST_F(Sources, OverlongPathsAreRefusedNotCut) {
 // ---- Stage 0 ----
 
 TEST_F(Sources, RedundantSetsNeverReachTheDevice) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     Configure();
     IDirect3DTexture9* a = manager.GetTexture("a.png");
     IDirect3DTexture9* b = manager.GetTexture("b.png");
@@ -230,6 +238,7 @@ TEST_F(Sources, RedundantSetsNeverReachTheDevice) {
 }
 
 TEST_F(Sources, DestroyedTexturesAreForgottenByTheFilter) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     Configure();
     manager.SetTextureByName("a.png");
     manager.DeleteTextureByName("a.png");

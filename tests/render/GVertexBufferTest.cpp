@@ -52,6 +52,7 @@ TEST_F(VertexBufferTest, InitCreatesBuffersOfTheCapacityAndTheQuadPattern) {
 }
 
 TEST_F(VertexBufferTest, RingAppendsUntilABatchNoLongerFitsStrictly) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     GlobalVB.Init(4000, true);
     struct Case {
         int WritePos, Count, BaseVertex, WritePosAfter;
@@ -83,6 +84,7 @@ TEST_F(VertexBufferTest, RingAppendsUntilABatchNoLongerFitsStrictly) {
 }
 
 TEST_F(VertexBufferTest, EmptyBatchesAndOversizedCallsMakeNoStrayDraws) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     GlobalVB.Init(16, true);
     SoftD3D::ResetCallCounts();
     GlobalVB.Flush();
@@ -110,6 +112,7 @@ TEST_F(VertexBufferTest, EmptyBatchesAndOversizedCallsMakeNoStrayDraws) {
 }
 
 TEST_F(VertexBufferTest, TextureAndBlendChangesFlushOnlyWhenTheyChange) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     GlobalVB.Init(400, true);
     CTextureRef red = SolidTexture(0xFFFF0000);
     CTextureRef blue = SolidTexture(0xFF0000FF);
@@ -153,6 +156,7 @@ TEST_F(VertexBufferTest, TheBatchKeepsItsOwnCopyOfTheTextureReference) {
 }
 
 TEST_F(VertexBufferTest, TransformMovesLocalBatchesButNotDeferredSources) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     GlobalVB.Init(400, true);
     GlobalVB.SetTransform(100, 50, 2.0f);
     ScreenVertex q[4];
@@ -180,6 +184,7 @@ TEST_F(VertexBufferTest, TransformMovesLocalBatchesButNotDeferredSources) {
 }
 
 TEST_F(VertexBufferTest, FailedLocksDropTheBatchAndLeaveNothingStale) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("injects failures");
     GlobalVB.Init(400, true);
     ScreenVertex stale[4], fresh[4];
     Quad(stale, 0, 0, 8, 8, 0xFFFF0000);
@@ -207,6 +212,7 @@ TEST_F(VertexBufferTest, FailedLocksDropTheBatchAndLeaveNothingStale) {
 }
 
 TEST_F(VertexBufferTest, ReleasedOrUnbuiltBuffersIgnoreBatching) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls and injects failures");
     GVertexBuffer failed;
     SoftD3D::FailNextCall("CreateVertexBuffer", D3DERR_OUTOFVIDEOMEMORY);
     failed.Init(400, true);
@@ -239,6 +245,7 @@ TEST_F(VertexBufferTest, ReleasedOrUnbuiltBuffersIgnoreBatching) {
 }
 
 TEST_F(VertexBufferTest, BatchingGoesOnAfterALostDeviceIsRestored) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls and loses the device on purpose");
     GD3D9& engine = GetD3DEngine();
     GlobalVB.Init(400, true);
     ScreenVertex q[4];
@@ -267,6 +274,7 @@ TEST_F(VertexBufferTest, BatchingGoesOnAfterALostDeviceIsRestored) {
 }
 
 TEST_F(VertexBufferTest, RestoreAllRebuildsEveryRegisteredBufferAndKeepsTheBatch) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     GVertexBuffer other;
     other.Init(40, false);
     GlobalVB.Init(400, true);
@@ -288,6 +296,7 @@ TEST_F(VertexBufferTest, RestoreAllRebuildsEveryRegisteredBufferAndKeepsTheBatch
 }
 
 TEST_F(VertexBufferTest, VertexCacheKeepsWhatFitsAndRedrawsIt) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     GlobalVB.Init(16, true);
     std::vector<ScreenVertex> v = Quads(10, 0xFF0000FF);
     GVertexCache small(8);
@@ -316,12 +325,15 @@ TEST_F(VertexBufferTest, VertexCacheKeepsWhatFitsAndRedrawsIt) {
 // so the process's own teardown releases the buffer.
 TEST(GlobalVBAtExit, DISABLED_LeftSetUp) {
     GetDebugLog().Init("");
-    ASSERT_TRUE(GetD3DEngine().Init(SoftD3D::CreateHeadlessWindow(8, 8), 8, 8, true));
+    // The window stays for the process's life, as the buffer does.
+    static std::unique_ptr<Platform::Window> window = TestSupport::MakeHeadlessWindow(8, 8);
+    ASSERT_TRUE(GetD3DEngine().Init(window->Handle(), 8, 8, true));
     GlobalVB.Init(64, true);
     ASSERT_EQ(AllBuffers().size(), 1u);
 }
 
 TEST(GlobalVBAtExit, ReleasesWhileTheLogAndTheRegistryStillExist) {
+    SKIP_WITHOUT_DEVICE();
     TestSupport::TempDir dir;
     TestSupport::RunResult run = TestSupport::Run(
         BIN_DIR "/test_render",

@@ -6,6 +6,7 @@ namespace {
 
 // The example host draws its frame and writes it; the screenshot shows what it drew.
 TEST(RenderDemo, WritesItsFrameAsAPng) {
+    SKIP_WITHOUT_DEVICE();
     TestSupport::TempDir dir;
     const std::string shot = dir / "frame.png";
     const TestSupport::RunResult run = TestSupport::Run(
@@ -14,13 +15,12 @@ TEST(RenderDemo, WritesItsFrameAsAPng) {
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_EQ(run.Out, "Wrote " + shot + " (320 x 200)\n");
 
-    const std::string bytes = TestSupport::ReadFile(shot);
-    ImageCodec::Image image;
-    ASSERT_TRUE(
-        ImageCodec::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image));
-    ASSERT_EQ(image.Width, 320);
-    ASSERT_EQ(image.Height, 200);
-    auto at = [&](int x, int y) { return image.Pixels[y * 320 + x] & 0xFFFFFF; };
+    int width = 0, height = 0;
+    std::vector<uint32_t> image;
+    ASSERT_TRUE(TestSupport::ReadImageFile(shot, width, height, image));
+    ASSERT_EQ(width, 320);
+    ASSERT_EQ(height, 200);
+    auto at = [&](int x, int y) { return image[y * 320 + x] & 0xFFFFFF; };
     EXPECT_EQ(at(2, 2), 0x1C2833u);    // the clear colour
     EXPECT_EQ(at(20, 20), 0x2E86C1u);  // the opaque blue rectangle
     EXPECT_EQ(at(160, 4), 0x1C2833u);
@@ -30,6 +30,7 @@ TEST(RenderDemo, WritesItsFrameAsAPng) {
 }
 
 TEST(RenderDemo, FailsWhenItsTextureIsMissing) {
+    SKIP_WITHOUT_DEVICE();
     TestSupport::TempDir dir;
     const TestSupport::RunResult run = TestSupport::Run(
         std::string(BIN_DIR) + "/render_demo", {dir / "nothing", dir / "frame.png"}, dir.Path());

@@ -1,5 +1,6 @@
-// The renderer's tests run the process-wide engine on a headless window of the software
-// device, with the logs captured. Helpers read pixels back and write small image files.
+// The renderer's tests run the process-wide engine on a headless window, with the logs
+// captured, on the software device or the system's. Helpers read pixels back and write small
+// image files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,10 +13,11 @@
 
 #include "diagnostics/GDebugLog.h"
 #include "platform/D3D9.h"
-#include "platform/d3d9/ImageCodec.h"
+#include "platform/Window.h"
 #include "platform/d3d9/SoftD3D.h"
 #include "render/GD3D9.h"
 #include "render/GTextureManager.h"
+#include "support/DeviceSupport.h"
 #include "support/TestSupport.h"
 
 namespace RenderTest {
@@ -38,14 +40,7 @@ inline size_t CountOf(const std::vector<std::string>& messages, const std::strin
 
 // The bytes of a PNG file of w x h texels of one colour.
 inline std::string PngBytes(int w, int h, uint32_t colour) {
-    ImageCodec::Image image;
-    image.Width = w;
-    image.Height = h;
-    image.HasAlpha = true;
-    image.Pixels.assign(static_cast<size_t>(w) * h, colour);
-    std::vector<uint8_t> bytes;
-    EXPECT_TRUE(ImageCodec::Encode(image, ImageCodec::kPng, true, bytes));
-    return std::string(bytes.begin(), bytes.end());
+    return TestSupport::PngBytes(w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h, colour));
 }
 
 inline void WritePng(const std::string& path, int w, int h, uint32_t colour) {
@@ -54,16 +49,7 @@ inline void WritePng(const std::string& path, int w, int h, uint32_t colour) {
 
 // The texels of a 32-bit surface as ARGB, row by row.
 inline std::vector<uint32_t> SurfacePixels(IDirect3DSurface9* surface) {
-    D3DSURFACE_DESC desc;
-    surface->GetDesc(&desc);
-    std::vector<uint32_t> pixels(desc.Width * desc.Height);
-    D3DLOCKED_RECT lr;
-    if (surface->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return {};
-    for (UINT y = 0; y < desc.Height; y++)
-        std::memcpy(&pixels[y * desc.Width], static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch,
-                    desc.Width * 4);
-    surface->UnlockRect();
-    return pixels;
+    return TestSupport::LockedPixels(surface);
 }
 
 // The texels of level 0 of a texture.
@@ -81,6 +67,7 @@ protected:
     static constexpr int kHeight = 24;
 
     void SetUp() override {
+        SKIP_WITHOUT_DEVICE();
         SoftD3D::ResetHooks();
         log = std::make_unique<TestSupport::LogCapture>();
         GD3D9& e = engine();
@@ -95,16 +82,23 @@ protected:
         e.FrameTiming = false;
         e.Batching = false;
         GetTextureManager().RecordTextureUse = false;
-        window = SoftD3D::CreateHeadlessWindow(kWidth, kHeight);
+        UseWindow(kWidth, kHeight);
         mark = log->Messages().size();
     }
 
     void TearDown() override {
         engine().Release();
         engine().CloseDrawLog();
-        SoftD3D::DestroyHeadlessWindow(window);
+        windowObject.reset();
+        window = nullptr;
         SoftD3D::ResetHooks();
         log.reset();
+    }
+
+    // A fresh headless window of that client size for the engine to start on.
+    void UseWindow(int width, int height) {
+        windowObject = TestSupport::MakeHeadlessWindow(width, height);
+        window = windowObject != nullptr ? windowObject->Handle() : nullptr;
     }
 
     GD3D9& engine() { return GetD3DEngine(); }
@@ -120,10 +114,8 @@ protected:
     bool Start() { return engine().Init(window, kWidth, kHeight, true); }
 
     std::vector<uint32_t> BackBuffer() {
-        IDirect3DSurface9* back = nullptr;
-        EXPECT_EQ(engine().PDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-        std::vector<uint32_t> pixels = SurfacePixels(back);
-        back->Release();
+        std::vector<uint32_t> pixels = TestSupport::BackBufferPixels(engine().PDevice);
+        EXPECT_FALSE(pixels.empty()) << "the back buffer could not be read";
         return pixels;
     }
 
@@ -132,6 +124,7 @@ protected:
         return pixels[y * kWidth + x] & 0xFFFFFF;
     }
 
+    std::unique_ptr<Platform::Window> windowObject;
     HWND window = nullptr;
     std::unique_ptr<TestSupport::LogCapture> log;
     size_t mark = 0;

@@ -51,6 +51,7 @@ TEST_F(SpriteDrawTest, ClippingKeepsTheImageInPlace) {
 }
 
 TEST_F(SpriteDrawTest, AClipThatMissesTheSpriteDrawsNothing) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     SoftD3D::ResetCallCounts();
     striped.DrawTexturedClipped(30, 0, 40, 48);  // right of it
     striped.DrawTexturedClipped(0, 20, 64, 48);  // below it
@@ -60,6 +61,7 @@ TEST_F(SpriteDrawTest, AClipThatMissesTheSpriteDrawsNothing) {
 }
 
 TEST_F(SpriteDrawTest, SortedListsDrawOncePerTextureAndBatch) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     const uint32_t colours[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
     CTextureRef refs[3];
     for (int t = 0; t < 3; t++) refs[t] = SolidTexture(colours[t]);
@@ -103,6 +105,7 @@ TEST_F(SpriteDrawTest, SortedListsDrawOncePerTextureAndBatch) {
 }
 
 TEST_F(SpriteDrawTest, DrawBeginsTheSceneAndSkipsSpritesOffScreen) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     GetD3DEngine().EndScene();
     BaseSprite on(2, 2, 6, 6), off(-20, 2, -10, 6);
     BaseSpriteList list;
@@ -143,6 +146,7 @@ TEST_F(SpriteDrawTest, EngineSpriteRectanglesAndThickLines) {
 
 // The example host draws its field in one batch per texture and writes its frame.
 TEST(SpriteField, DrawsOneBatchPerTextureAndWritesItsFrame) {
+    SKIP_WITHOUT_DEVICE();
     TestSupport::TempDir dir;
     const std::string shot = dir / "field.png";
     const TestSupport::RunResult run =

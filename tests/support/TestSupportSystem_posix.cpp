@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/DeviceSupport.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -38,6 +39,7 @@ int RunWithFiles(const std::string& program, const std::vector<std::string>& arg
 
 const bool kPosixFileSystem = true;
 const bool kCrLfText = false;
+const bool kSoftwareDevice = true;
 
 bool MakeFifo(const fs::path& path) {
     return mkfifo(path.c_str(), 0600) == 0;

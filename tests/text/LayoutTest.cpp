@@ -113,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RenderLimitTest,
                                            LimitCase{-1, true, 5}, LimitCase{0, false, 0}));
 
 TEST_F(TextFixture, PointFilteringOnlyWhileDrawingAtTheNativeSize) {
+    SKIP_UNLESS_SOFTWARE_DEVICE("counts the device's calls");
     for (float size : {16.0f, 12.0f}) {
         text().SetSize(size);
         text().AddText("A", 0.0f, 0.0f, 0xFFFFFFFF, 0.0f, 0);

@@ -78,9 +78,10 @@ protected:
 
     void SetUp() override {
         RenderTest::EngineFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         cwd = std::make_unique<TestSupport::CwdGuard>(temp.Path());
         std::filesystem::create_directories("data/fonts");
-        SoftD3D::SetClientSize(window, kWidth, kHeight);
+        UseWindow(kWidth, kHeight);
         ASSERT_TRUE(engine().Init(window, kWidth, kHeight, true));
         device = engine().PDevice;
         ScreenWidth = kWidth;
