@@ -113,6 +113,8 @@ int main(int argc, char** argv) {
     bool strict = false;
     app.add_flag("--strict", strict, "fail, writing nothing, when a glyph does not fit its cell");
     app.set_version_flag("--version", "fontbake " PAKENGINE_VERSION_STRING);
+    // A font path may start with '/' on Windows too: never take it for an option.
+    app.allow_windows_style_options(false);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
