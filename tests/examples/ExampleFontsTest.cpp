@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/ImageCodec.h"
+#include "support/DeviceSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kTtf = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* const kTtf = HOST_ROOT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 // The glyph order's first 95 cells: '!' to '?', the space, 'A' to '_', 'a' to '~'.
 const std::string kOrder =
     "!\"#$%&'()*+,-./0123456789:;<=>? ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_abcdefghijklmnopqrstuvwxyz"
@@ -48,6 +48,13 @@ struct BakedFont {
         return true;
     }
     int Glyph(char c) const { return static_cast<int>(kOrder.find(c)); }
+};
+
+// A frame the example saved, as ARGB.
+struct Image {
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint32_t> Pixels;
 };
 
 // The default kerning pairs, in texels.
@@ -109,8 +116,8 @@ int Blend(uint32_t colour, uint32_t background, int shift, int a) {
 // shows the background. Pixels on a quad's edge, whose coverage is the rasteriser's to decide, and
 // pixels two glyphs ink are left out. Returns the pixels checked that show at least half-covered
 // ink.
-int CheckLine(const ImageCodec::Image& image, const BakedFont& font, const std::string& text, int x,
-              int y, float size, float renderSize, uint32_t colour, uint32_t background) {
+int CheckLine(const Image& image, const BakedFont& font, const std::string& text, int x, int y,
+              float size, float renderSize, uint32_t colour, uint32_t background) {
     const float s = size / static_cast<float>(font.Cell);
     struct Quad {
         int Glyph;
@@ -176,6 +183,7 @@ int CheckLine(const ImageCodec::Image& image, const BakedFont& font, const std::
 class ExampleFonts : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
+        SKIP_WITHOUT_DEVICE();
         const TestSupport::RunResult bake = TestSupport::Run(
             std::string(BIN_DIR) + "/fontbake",
             {kTtf, "dejavu", "--cell", std::to_string(GetParam()), "--out", "font"}, dir.Path());
@@ -183,15 +191,14 @@ protected:
         font.Cell = GetParam();
         ASSERT_TRUE(font.Read(dir.Path() / "font"));
     }
-    ImageCodec::Image Run(const std::string& program, const std::vector<std::string>& args) {
+    Image Run(const std::string& program, const std::vector<std::string>& args) {
         const TestSupport::RunResult run =
             TestSupport::Run(std::string(BIN_DIR) + "/" + program, args, dir.Path());
         EXPECT_EQ(run.ExitCode, 0) << run.Err;
         EXPECT_EQ(run.Err.find("no text"), std::string::npos) << run.Err;
-        const std::string bytes = TestSupport::ReadFile(dir.Path() / "shot.png");
-        ImageCodec::Image image;
-        EXPECT_TRUE(ImageCodec::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                                       image));
+        Image image;
+        EXPECT_TRUE(TestSupport::ReadImageFile((dir.Path() / "shot.png").string(), image.Width,
+                                               image.Height, image.Pixels));
         return image;
     }
     TestSupport::TempDir dir;
@@ -199,7 +206,7 @@ protected:
 };
 
 TEST_P(ExampleFonts, TextDemoDrawsTheTitle) {
-    const ImageCodec::Image image = Run("text_demo", {"font", "shot.png"});
+    const Image image = Run("text_demo", {"font", "shot.png"});
     ASSERT_EQ(image.Width, 640);
     // The title, laid out at size 32 in its colour over the clear colour, and rendered with the
     // rest of the frame's text at size 16.
@@ -209,7 +216,7 @@ TEST_P(ExampleFonts, TextDemoDrawsTheTitle) {
 }
 
 TEST_P(ExampleFonts, DemoDrawsTheKeys) {
-    const ImageCodec::Image image =
+    const Image image =
         Run("demo", {"--headless", "--width", "640", "--height", "480", "--sprites", "0",
                      "--frames", "1", "--screenshot", "shot.png", "--font", "font"});
     ASSERT_EQ(image.Width, 640);
