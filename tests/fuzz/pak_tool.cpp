@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             PakCommands::Verify(folder.ArchivePath());
         }
-        PakCommands::Extract(folder.ArchivePath(), {}, folder.Target());
+        PakCommands::Extract(folder.ArchivePath(), {}, folder.Target(), true);
         PakCommands::Extract(folder.ArchivePath(), {"a", "up/x", "*", "up/", "*/?"},
-                             folder.Target());
+                             folder.Target(), true);
         folder.Check();
     }
     // Inside the target, where the watched folder allows changes.

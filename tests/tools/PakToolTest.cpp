@@ -373,6 +373,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "no entry matches 'out'\npak: a folder to unpack into is given with -C"}),
     [](const ::testing::TestParamInfo<SelectCase>& info) { return info.param.Label; });
 
+// The hint about -C is for a lone plain word only: a pattern or a folder name that matches
+// nothing, or a word given with -C, is a name the user meant.
+TEST(PakTool, Extract_HintsAtDashCOnlyForAPlainWord) {
+    TempDir dir;
+    WriteFile(dir.Path() / "game.pak", GameArchive());
+    for (const std::vector<std::string>& names :
+         {std::vector<std::string>{"music/*"}, {"music/"}, {"out", "-C", "here"}}) {
+        std::vector<std::string> args{"extract", "game.pak"};
+        args.insert(args.end(), names.begin(), names.end());
+        RunResult r = Pak(args, dir.Path());
+        EXPECT_EQ(r.ExitCode, 1);
+        EXPECT_EQ(r.Err, "pak: no entry matches '" + names[0] + "'\n");
+    }
+}
+
 TEST(PakTool, Extract_IntoTheFolderGivenWithDashC) {
     TempDir dir;
     WriteFile(dir.Path() / "game.pak", GameArchive());

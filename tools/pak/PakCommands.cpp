@@ -94,7 +94,7 @@ int Cat(const std::string& archive, const std::vector<std::string>& names) {
 }
 
 int Extract(const std::string& archive, const std::vector<std::string>& names,
-            const std::string& dest) {
+            const std::string& dest, bool destGiven) {
     GPakFile pak;
     if (int status = Open(pak, archive)) return status;
     int status = kOk;
@@ -104,9 +104,10 @@ int Extract(const std::string& archive, const std::vector<std::string>& names,
         for (int32_t i = 0; i < pak.GetNumEntries(); ++i) chosen.push_back(i);
     } else {
         chosen = Select(pak, names, status);
-        // Where the destination once followed the archive, a lone word that matches nothing
-        // is most likely a folder.
-        if (chosen.empty() && names.size() == 1) {
+        // Where the destination once followed the archive, a lone plain word that matches
+        // nothing is most likely a folder; a pattern, a folder name or a -C already given is not.
+        if (chosen.empty() && names.size() == 1 && !destGiven &&
+            names[0].find_first_of("*?/\\") == std::string::npos) {
             Complain("a folder to unpack into is given with -C FOLDER");
         }
         if (chosen.empty()) return status;

@@ -25,7 +25,7 @@ int List(const std::string& archive, ListFormat format);
 int Cat(const std::string& archive, const std::vector<std::string>& names);
 // The entries that names select (all without names) into dest.
 int Extract(const std::string& archive, const std::vector<std::string>& names,
-            const std::string& dest);
+            const std::string& dest, bool destGiven);
 int Verify(const std::string& archive);
 
 struct CreateOptions {

@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
                                                        : ListFormat::Plain);
     }
     if (cat->parsed()) return PakCommands::Cat(archive, names);
-    if (extract->parsed()) return PakCommands::Extract(archive, names, dest);
+    if (extract->parsed())
+        return PakCommands::Extract(archive, names, dest, extract->count("-C") > 0);
     if (create->parsed()) return PakCommands::Create(folder, archive, createOptions);
     if (add->parsed()) {
         return PakCommands::Add(
