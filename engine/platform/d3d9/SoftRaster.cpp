@@ -109,6 +109,20 @@ bool KnownKind(Primitive kind) {
     return kind >= kPointList && kind <= kTriangleFan;
 }
 
+// Whether the vertices lie wholly outside the share's rows, with a row to spare either side for
+// rounding; anything not finite is kept for the primitive's own checks.
+bool Misses(const RowShare& rows, const Vertex* const* v, int n) {
+    if (rows.All()) return false;
+    float top = v[0]->Y, bottom = v[0]->Y;
+    for (int i = 1; i < n; ++i) {
+        top = std::min(top, v[i]->Y);
+        bottom = std::max(bottom, v[i]->Y);
+    }
+    constexpr float kFar = 1e9f;
+    if (!(top > -kFar && bottom < kFar)) return false;
+    return !rows.Meets(int(std::floor(top)) - 1, int(std::ceil(bottom)) + 1);
+}
+
 }  // namespace
 
 uint32_t VerticesNeeded(Primitive kind, uint32_t primitiveCount) {
@@ -137,11 +151,11 @@ uint32_t VerticesNeeded(Primitive kind, uint32_t primitiveCount) {
 }
 
 bool Draw(const Surface& target, const State& state, Primitive kind, const Vertex* vertices,
-          const void* indices, bool index32, uint32_t primitiveCount) {
+          const void* indices, bool index32, uint32_t primitiveCount, const RowShare& rows) {
     if (!KnownKind(kind)) return false;
     if (primitiveCount == 0) return true;
     if (vertices == nullptr || !ValidSurface(target)) return false;
-    Rasterizer r(target, state);
+    Rasterizer r(target, state, rows);
     if (r.Empty()) return true;
     auto v = [&](uint32_t i) -> const Vertex& { return vertices[IndexAt(indices, index32, i)]; };
     // The i-th triangle of a list or strip; odd strip triangles swap two corners to keep the
@@ -152,25 +166,40 @@ bool Draw(const Surface& target, const State& state, Primitive kind, const Verte
         if ((t & 1) && k < 2) return v(t + 1 - k);
         return v(t + k);
     };
+    // Primitives outside the share's rows are passed over. Triangles are still paired as one
+    // thread pairs them, since which triangle starts the next pair depends on it.
+    auto line = [&](const Vertex& a, const Vertex& b) {
+        const Vertex* ends[2] = {&a, &b};
+        if (!Misses(rows, ends, 2)) r.Line(a, b);
+    };
     switch (kind) {
         case kPointList:
-            for (uint32_t i = 0; i < primitiveCount; ++i) r.Point(v(i));
+            for (uint32_t i = 0; i < primitiveCount; ++i) {
+                const Vertex* one = &v(i);
+                if (!Misses(rows, &one, 1)) r.Point(*one);
+            }
             break;
         case kLineList:
-            for (uint32_t i = 0; i < primitiveCount; ++i) r.Line(v(2 * i), v(2 * i + 1));
+            for (uint32_t i = 0; i < primitiveCount; ++i) line(v(2 * i), v(2 * i + 1));
             break;
         case kLineStrip:
-            for (uint32_t i = 0; i < primitiveCount; ++i) r.Line(v(i), v(i + 1));
+            for (uint32_t i = 0; i < primitiveCount; ++i) line(v(i), v(i + 1));
             break;
         default:
             for (uint32_t t = 0; t < primitiveCount; ++t) {
-                if (r.SolidFill() && kind != kTriangleFan && t + 1 < primitiveCount &&
-                    r.Pair(corner(t, 0), corner(t, 1), corner(t, 2), corner(t + 1, 0),
-                           corner(t + 1, 1), corner(t + 1, 2))) {
-                    ++t;
-                    continue;
+                const Vertex* c[6] = {&corner(t, 0), &corner(t, 1), &corner(t, 2)};
+                if (r.SolidFill() && kind != kTriangleFan && t + 1 < primitiveCount) {
+                    c[3] = &corner(t + 1, 0);
+                    c[4] = &corner(t + 1, 1);
+                    c[5] = &corner(t + 1, 2);
+                    const bool outside = Misses(rows, c, 6);
+                    if (r.Pair(*c[0], *c[1], *c[2], *c[3], *c[4], *c[5], !outside)) {
+                        ++t;
+                        continue;
+                    }
+                    if (outside) continue;
                 }
-                r.Triangle(corner(t, 0), corner(t, 1), corner(t, 2));
+                if (!Misses(rows, c, 3)) r.Triangle(*c[0], *c[1], *c[2]);
             }
             break;
     }
@@ -190,7 +219,7 @@ bool Draw(const Surface& target, const State& state, Primitive kind, const Verte
     return Draw(target, state, kind, vertices, indices, index32, primitiveCount);
 }
 
-void Fill(const Surface& target, const Rect& rect, uint32_t argb) {
+void Fill(const Surface& target, const Rect& rect, uint32_t argb, const RowShare& rows) {
     if (!ValidSurface(target)) return;
     const int x0 = std::max(0, rect.Left), x1 = std::min(target.Width, rect.Right);
     const int y0 = std::max(0, rect.Top), y1 = std::min(target.Height, rect.Bottom);
@@ -198,12 +227,18 @@ void Fill(const Surface& target, const Rect& rect, uint32_t argb) {
     const int bpp = PixelFormats::BytesPerPixel(target.Format);
     uint8_t texel[4];
     PixelFormats::Write(target.Format, texel, argb);
-    uint8_t* first = target.Bits + std::ptrdiff_t(y0) * target.Pitch + std::ptrdiff_t(x0) * bpp;
-    for (int x = 0; x < x1 - x0; ++x) std::memcpy(first + x * bpp, texel, size_t(bpp));
     const size_t bytes = size_t(x1 - x0) * size_t(bpp);
-    for (int y = y0 + 1; y < y1; ++y)
-        std::memcpy(target.Bits + std::ptrdiff_t(y) * target.Pitch + std::ptrdiff_t(x0) * bpp,
-                    first, bytes);
+    // The first row is filled texel by texel, the others copied from it.
+    const uint8_t* first = nullptr;
+    ForOwnedRows(rows, y0, y1 - 1, [&](int y, int) {
+        uint8_t* row = target.Bits + std::ptrdiff_t(y) * target.Pitch + std::ptrdiff_t(x0) * bpp;
+        if (first != nullptr) {
+            std::memcpy(row, first, bytes);
+            return;
+        }
+        for (int x = 0; x < x1 - x0; ++x) std::memcpy(row + x * bpp, texel, size_t(bpp));
+        first = row;
+    });
 }
 
 }  // namespace SoftRaster

@@ -82,10 +82,41 @@ enum Primitive : uint32_t {
     kTriangleFan = 6,
 };
 
+// The rows of a target that one of several threads draws: bands of Band rows dealt out in turn
+// to Count threads, this one taking every band whose number modulo Count is Index. Each row has
+// exactly one owner, and every pixel is computed from its own row's inputs alone, so threads
+// that each draw the same calls in the same order into their own rows leave the pixels one
+// thread would. The default is every row.
+struct RowShare {
+    int Band = 1;
+    int Count = 1;
+    int Index = 0;
+    bool All() const { return Count <= 1; }
+    bool Owns(int y) const { return All() || (y / Band) % Count == Index; }
+    // The first row at or after y (y >= 0) that this share owns.
+    int First(int y) const {
+        if (All()) return y;
+        const int band = y / Band, owner = band % Count;
+        if (owner == Index) return y;
+        return (band + (Index - owner + Count) % Count) * Band;
+    }
+    // The row after the owned band that holds row y.
+    int BandEnd(int y) const { return All() ? 0x7FFFFFFF : (y / Band + 1) * Band; }
+    // Rows from the end of one owned band to the start of the next.
+    int Gap() const { return (Count - 1) * Band; }
+    // Whether any row from top to bottom (inclusive) is owned.
+    bool Meets(int top, int bottom) const {
+        if (top < 0) top = 0;
+        return top <= bottom && First(top) <= bottom;
+    }
+};
+
 // Draws primitiveCount primitives from vertices (indices, when not null, pick the vertices:
-// 16-bit when index32 is false). Returns false for a primitive kind it cannot draw.
+// 16-bit when index32 is false). Returns false for a primitive kind it cannot draw. With a
+// share of the rows, only the pixels in those rows are drawn.
 bool Draw(const Surface& target, const State& state, Primitive kind, const Vertex* vertices,
-          const void* indices, bool index32, uint32_t primitiveCount);
+          const void* indices, bool index32, uint32_t primitiveCount,
+          const RowShare& rows = RowShare());
 // The same, for callers that know how many vertices there are: nothing is drawn and false is
 // returned when the primitives would read a vertex at or past vertexCount.
 bool Draw(const Surface& target, const State& state, Primitive kind, const Vertex* vertices,
@@ -95,8 +126,10 @@ bool Draw(const Surface& target, const State& state, Primitive kind, const Verte
 // for an unknown kind.
 uint32_t VerticesNeeded(Primitive kind, uint32_t primitiveCount);
 
-// Fills the part of rect inside the target with an ARGB colour converted to the target format.
-void Fill(const Surface& target, const Rect& rect, uint32_t argb);
+// Fills the part of rect inside the target (and in the share's rows) with an ARGB colour
+// converted to the target format.
+void Fill(const Surface& target, const Rect& rect, uint32_t argb,
+          const RowShare& rows = RowShare());
 
 // The instruction sets the pixel loops may use, narrowest first. Every path gives the same
 // pixels; wider ones are faster.
@@ -104,7 +137,8 @@ enum class VectorPath { kScalar, kSse2, kAvx2, kAvx512 };
 // The widest path this build and this processor can run.
 VectorPath WidestVectorPath();
 // Keeps later draws to paths no wider than widest (the widest available when it is wider),
-// so tests and measurements can compare the paths on one machine.
+// so tests and measurements can compare the paths on one machine. Draws a device has queued
+// for its threads may be drawn on the paths before or after the change.
 void LimitVectorPath(VectorPath widest);
 
 }  // namespace SoftRaster

@@ -5,7 +5,8 @@
 namespace SoftRaster {
 namespace detail {
 
-bool Rasterizer::SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& p) const {
+bool Rasterizer::SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& p,
+                               bool sampler) const {
     const double x1 = v[1].X - v[0].X, y1 = v[1].Y - v[0].Y;
     const double x2 = v[2].X - v[0].X, y2 = v[2].Y - v[0].Y;
     const double det = x1 * y2 - x2 * y1;
@@ -28,7 +29,7 @@ bool Rasterizer::SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& 
     if (p.Textured) {
         p.U = plane(v[0].U, v[1].U, v[2].U);
         p.V = plane(v[0].V, v[1].V, v[2].V);
-        SetupSampler(p);
+        if (sampler) SetupSampler(p);
     }
     return true;
 }
@@ -78,8 +79,10 @@ void Rasterizer::CoverConvex(const FixPt* corners, int n, const Prim& p) {
     const int xFirst = int(std::max<int64_t>(clip_.Left, CeilDiv(minX, kSub)));
     const int xEnd = int(std::min<int64_t>(clip_.Right, FloorDiv(maxX, kSub) + 1));
     const bool small = int64_t(xEnd - xFirst) * out_.Bpp <= kPrefetchBytes;
-    for (int y = yFirst; y <= yLast; ++y) {
-        if (small && y + kRowsAhead <= yLast) PrefetchRow(y + kRowsAhead, xFirst, xEnd);
+    ForOwnedRows(rows_, yFirst, yLast, [&](int y, int bandEnd) {
+        // Rows past the band are another thread's to fetch.
+        if (small && y + kRowsAhead <= yLast && y + kRowsAhead < bandEnd)
+            PrefetchRow(y + kRowsAhead, xFirst, xEnd);
         const int64_t py = int64_t(y) * kSub;
         int64_t lo = clip_.Left, hi = clip_.Right - 1;
         for (int i = 0; i < n; ++i) {
@@ -95,7 +98,7 @@ void Rasterizer::CoverConvex(const FixPt* corners, int n, const Prim& p) {
             }
         }
         if (lo <= hi) Shade(p, y, int(lo), int(hi) + 1);
-    }
+    });
 }
 
 // A triangle reaching far outside any target is cut to a guard band first, so snapped
@@ -193,7 +196,7 @@ bool SameAttributes(const Vertex& a, const Vertex& b) {
 }
 
 bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
-                      const Vertex& e, const Vertex& f) {
+                      const Vertex& e, const Vertex& f, bool draw) {
     // Find the shared pair: first triangle (a, b, c), second (d, e, f).
     const Vertex* first[3] = {&a, &b, &c};
     const Vertex* second[3] = {&d, &e, &f};
@@ -227,7 +230,7 @@ bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const V
     const bool o0Ok = (o0.X == s0.X && o0.Y == s1.Y) || (o0.X == s1.X && o0.Y == s0.Y);
     const bool o1Ok = (o1.X == s0.X && o1.Y == s1.Y) || (o1.X == s1.X && o1.Y == s0.Y);
     if (s0.X == s1.X || s0.Y == s1.Y || !o0Ok || !o1Ok || SamePlace(o0, o1))
-        return ConvexQuad(a, d, s0, s1, o0, o1, culled);
+        return ConvexQuad(a, d, s0, s1, o0, o1, culled, draw);
     // One attribute plane for both halves: opposite corners sum alike.
     if (double(s0.U) + s1.U != double(o0.U) + o1.U || double(s0.V) + s1.V != double(o0.V) + o1.V)
         return false;
@@ -241,7 +244,8 @@ bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const V
 
     const AttrVertex v[3] = {Attr(a), Attr(b), Attr(c)};
     Prim p;
-    if (!SetupTriangle(v, a.Color, p)) return false;
+    if (!SetupTriangle(v, a.Color, p, draw)) return false;
+    if (!draw) return true;
     // The union of the halves under the top-left rule: centres in [left, right) x [top, bottom).
     const FixPt lt = Snap(std::min(s0.X, s1.X), std::min(s0.Y, s1.Y));
     const FixPt rb = Snap(std::max(s0.X, s1.X), std::max(s0.Y, s1.Y));
@@ -250,10 +254,10 @@ bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const V
     const int y0 = int(std::max<int64_t>(clip_.Top, CeilDiv(lt.Y, kSub)));
     const int y1 = int(std::min<int64_t>(clip_.Bottom, CeilDiv(rb.Y, kSub)));
     if (x0 >= x1) return true;
-    for (int y = y0; y < y1; ++y) {
-        if (y + kRowsAhead < y1) PrefetchRow(y + kRowsAhead, x0, x1);
+    ForOwnedRows(rows_, y0, y1 - 1, [&](int y, int bandEnd) {
+        if (y + kRowsAhead < y1 && y + kRowsAhead < bandEnd) PrefetchRow(y + kRowsAhead, x0, x1);
         Shade(p, y, x0, x1);
-    }
+    });
     return true;
 }
 
@@ -265,7 +269,7 @@ bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const V
 // triangles would only where its centre lies that close to a texel's edge (snapping corners to
 // 1/256 pixel moves edges as far); false otherwise, with nothing drawn.
 bool Rasterizer::ConvexQuad(const Vertex& a, const Vertex& d, const Vertex& s0, const Vertex& s1,
-                            const Vertex& o0, const Vertex& o1, bool culled) {
+                            const Vertex& o0, const Vertex& o1, bool culled, bool draw) {
     const FixPt corners[4] = {Snap(s0.X, s0.Y), Snap(o0.X, o0.Y), Snap(s1.X, s1.Y),
                               Snap(o1.X, o1.Y)};
     // Each diagonal has the other's ends strictly on either side.
@@ -282,7 +286,7 @@ bool Rasterizer::ConvexQuad(const Vertex& a, const Vertex& d, const Vertex& s0, 
     if (culled) return true;
     const AttrVertex v[3] = {Attr(s0), Attr(o0), Attr(s1)};
     Prim p;
-    if (!SetupTriangle(v, a.Color, p)) return false;
+    if (!SetupTriangle(v, a.Color, p, draw)) return false;
     if (p.Textured) {
         constexpr double kTolerance = 1.0 / 256;
         const Surface& base = st_.Tex->Level[0];
@@ -290,7 +294,7 @@ bool Rasterizer::ConvexQuad(const Vertex& a, const Vertex& d, const Vertex& s0, 
         const double dv = (p.V.At(o1.X, o1.Y) - o1.V) * base.Height;
         if (!(std::fabs(du) <= kTolerance && std::fabs(dv) <= kTolerance)) return false;
     }
-    CoverConvex(corners, 4, p);
+    if (draw) CoverConvex(corners, 4, p);
     return true;
 }
 
@@ -342,9 +346,9 @@ void Rasterizer::Line(const Vertex& a, const Vertex& b) {
     int runStart = 0, runRow = 0, runLength = 0;
     for (int m = lo; m <= hi; ++m) {
         const int minor = RoundToInt(minor0 + (m - major0) * slope);
-        const bool inside = minor >= minorLo && minor <= minorHi;
+        const bool inside = minor >= minorLo && minor <= minorHi && (!xMajor || rows_.Owns(minor));
         if (!xMajor) {
-            if (inside) Shade(p, m, minor, minor + 1);
+            if (inside && rows_.Owns(m)) Shade(p, m, minor, minor + 1);
             continue;
         }
         // Runs of an x-major line in one row shade as one span.
@@ -367,6 +371,7 @@ void Rasterizer::Point(const Vertex& a) {
     if (!Finite(a)) return;
     const int x = RoundToInt(a.X), y = RoundToInt(a.Y);
     if (x < clip_.Left || x >= clip_.Right || y < clip_.Top || y >= clip_.Bottom) return;
+    if (!rows_.Owns(y)) return;
     Prim p;
     p.ConstColor = true;
     p.Color = a.Color;

@@ -1,5 +1,7 @@
 // The output merger: alpha test, blending and the colour write mask, with vector paths
 // for 32-bit targets.
+#include <atomic>
+
 #include "platform/d3d9/SoftRasterPipeline.h"
 #include "platform/d3d9/SoftRasterVectors.h"
 
@@ -263,15 +265,16 @@ VectorPath Detect() {
     return SOFTRASTER_SSE2 ? VectorPath::kSse2 : VectorPath::kScalar;
 }
 
-VectorPath& Limit() {
-    static VectorPath limit = WidestVectorPath();
+// Read by the worker threads of every device as they set draws up.
+std::atomic<VectorPath>& Limit() {
+    static std::atomic<VectorPath> limit{WidestVectorPath()};
     return limit;
 }
 
 }  // namespace
 
 VectorPath CurrentVectorPath() {
-    return Limit();
+    return Limit().load(std::memory_order_relaxed);
 }
 
 void SetupOutput(Output& o, const Surface& target, const State& st) {
@@ -374,7 +377,7 @@ VectorPath WidestVectorPath() {
 }
 
 void LimitVectorPath(VectorPath widest) {
-    detail::Limit() = std::min(widest, WidestVectorPath());
+    detail::Limit().store(std::min(widest, WidestVectorPath()), std::memory_order_relaxed);
 }
 
 }  // namespace SoftRaster

@@ -314,9 +314,25 @@ inline AttrVertex Attr(const Vertex& v) {
     return {v.X, v.Y, v.U, v.V, v.Color};
 }
 
+// Calls row(y, bandEnd) for each row from first to last (inclusive) that the share owns, in
+// order; bandEnd is the row after the owned band holding y, where another share's rows begin.
+template <class RowFn>
+inline void ForOwnedRows(const RowShare& rows, int first, int last, RowFn&& row) {
+    int y = rows.First(first);
+    int end = rows.BandEnd(y);
+    while (y <= last) {
+        row(y, end);
+        if (++y == end) {
+            y += rows.Gap();
+            end = y + rows.Band;
+        }
+    }
+}
+
 class Rasterizer {
 public:
-    Rasterizer(const Surface& target, const State& st) : target_(target), st_(st) {
+    Rasterizer(const Surface& target, const State& st, const RowShare& rows)
+        : target_(target), st_(st), rows_(rows) {
         clip_.Left = std::max(0, st.Viewport.Left);
         clip_.Top = std::max(0, st.Viewport.Top);
         clip_.Right = std::min(target.Width, st.Viewport.Right);
@@ -335,8 +351,10 @@ public:
     void Triangle(const Vertex& a, const Vertex& b, const Vertex& c);
     // Draws two triangles that form an axis-aligned rectangle or a convex quad with one
     // attribute plane as that one shape; false, with nothing drawn, when they do not.
+    // With draw false it only says whether it would draw them as one shape (culled or not),
+    // which a share of the rows needs to know to pair the following triangles as others do.
     bool Pair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d, const Vertex& e,
-              const Vertex& f);
+              const Vertex& f, bool draw = true);
     void Line(const Vertex& a, const Vertex& b);
     void Point(const Vertex& a);
     bool SolidFill() const { return st_.FillMode != kFillWireframe && st_.FillMode != kFillPoint; }
@@ -345,10 +363,13 @@ private:
     bool Culled(int64_t area) const {
         return (st_.CullMode == kCullCcw && area < 0) || (st_.CullMode == kCullCw && area > 0);
     }
-    bool SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& p) const;
+    // False for a triangle without area. The sampler is set up only when asked: deciding how
+    // to draw a quad needs its texture planes alone.
+    bool SetupTriangle(const AttrVertex v[3], uint32_t flatColor, Prim& p,
+                       bool sampler = true) const;
     void SetupSampler(Prim& p) const;
     bool ConvexQuad(const Vertex& a, const Vertex& d, const Vertex& s0, const Vertex& s1,
-                    const Vertex& o0, const Vertex& o1, bool culled);
+                    const Vertex& o0, const Vertex& o1, bool culled, bool draw);
     // Rows of a small primitive lie a whole pitch apart; asking for the rows ahead early lets
     // their cache misses overlap the shading of this one. At most kPrefetchBytes from x0.
     // Always inlined: a function that only prefetches has no effect the compiler must keep,
@@ -372,6 +393,7 @@ private:
 
     const Surface& target_;
     const State& st_;
+    const RowShare rows_;
     Rect clip_;
     Output out_;
     CombineKind combine_;
