@@ -20,6 +20,34 @@ void DeviceChild::TrackAsDefaultPool() {
     static_cast<SoftDevice9*>(device_)->CountDefaultPool(1);
 }
 
+void DeviceChild::MarkUse(uint64_t ticket) {
+    if (container_ != nullptr) return container_->MarkUse(ticket);
+    useTicket_ = ticket;
+}
+
+void DeviceChild::MarkWrite(uint64_t ticket) {
+    if (container_ != nullptr) return container_->MarkWrite(ticket);
+    useTicket_ = writeTicket_ = ticket;
+}
+
+uint64_t DeviceChild::UseTicket() const {
+    return container_ != nullptr ? container_->UseTicket() : useTicket_;
+}
+
+uint64_t DeviceChild::WriteTicket() const {
+    return container_ != nullptr ? container_->WriteTicket() : writeTicket_;
+}
+
+void DeviceChild::WaitUntilUnused() const {
+    static_cast<SoftDevice9*>(device_)->WaitFor(UseTicket());
+}
+
+// The worker threads may still draw from or into the object's memory.
+void DeviceChild::Destroy() {
+    WaitUntilUnused();
+    delete this;
+}
+
 ULONG DeviceChild::AddRefChild() {
     if (container_ != nullptr) return container_->AddRefChild();
     if (refs_++ == 0) device_->AddRef();
@@ -33,7 +61,7 @@ ULONG DeviceChild::ReleaseChild() {
     ULONG left = --refs_;
     if (left == 0) {
         IDirect3DDevice9* device = device_;
-        if (!ownedByDevice_ && binds_ == 0) delete this;
+        if (!ownedByDevice_ && binds_ == 0) Destroy();
         device->Release();
     }
     return left;
@@ -53,7 +81,7 @@ void DeviceChild::Unbind() {
         return;
     }
     if (binds_ == 0) return;
-    if (--binds_ == 0 && refs_ == 0 && !ownedByDevice_) delete this;
+    if (--binds_ == 0 && refs_ == 0 && !ownedByDevice_) Destroy();
 }
 
 HRESULT DeviceChild::SetPrivate(REFGUID guid, const void* data, DWORD size) {

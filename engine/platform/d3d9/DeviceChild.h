@@ -34,6 +34,15 @@ public:
     // Marks a default-pool object: the device counts them, as a reset needs them all gone.
     void TrackAsDefaultPool();
 
+    // The device's worker threads may still read (use) or write the object's memory for the
+    // draw calls it queued up to these tickets; a contained object shares its container's.
+    void MarkUse(uint64_t ticket);
+    void MarkWrite(uint64_t ticket);
+    uint64_t UseTicket() const;
+    uint64_t WriteTicket() const;
+    // Returns once no queued call reads or writes the object any more.
+    void WaitUntilUnused() const;
+
     HRESULT SetPrivate(REFGUID guid, const void* data, DWORD size);
     HRESULT GetPrivate(REFGUID guid, void* data, DWORD* size) const;
     HRESULT FreePrivate(REFGUID guid);
@@ -48,7 +57,11 @@ private:
     DeviceChild* container_;
     bool ownedByDevice_;
     bool defaultPool_ = false;
+    void Destroy();
+
     ULONG refs_ = 0;
     ULONG binds_ = 0;
+    uint64_t useTicket_ = 0;
+    uint64_t writeTicket_ = 0;
     std::vector<PrivateData> private_;
 };

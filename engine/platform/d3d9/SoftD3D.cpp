@@ -2,10 +2,12 @@
 #include "SoftD3D.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -199,6 +201,36 @@ bool SetDeviceLost(IDirect3DDevice9* device, bool lost) {
     if (soft == nullptr) return false;
     soft->SetLost(lost);
     return true;
+}
+
+namespace {
+int threadOverride = 0;
+}  // namespace
+
+void SetThreadCount(int threads) {
+    threadOverride = std::clamp(threads, 0, 64);
+}
+
+int ThreadCount() {
+    if (threadOverride > 0) return threadOverride;
+    if (const char* text = std::getenv("ENGINE_RENDER_THREADS")) {
+        char* end = nullptr;
+        const long count = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && count >= 1 && count <= 64) return int(count);
+    }
+    return std::clamp(int(std::thread::hardware_concurrency()), 1, 64);
+}
+
+bool SetDeviceThreadCount(IDirect3DDevice9* device, int threads) {
+    SoftDevice9* soft = dynamic_cast<SoftDevice9*>(device);
+    if (soft == nullptr) return false;
+    soft->SetThreads(threads > 0 ? std::min(threads, 64) : ThreadCount());
+    return true;
+}
+
+int DeviceThreadCount(IDirect3DDevice9* device) {
+    SoftDevice9* soft = dynamic_cast<SoftDevice9*>(device);
+    return soft != nullptr ? soft->Threads() : 0;
 }
 
 void ResetHooks() {

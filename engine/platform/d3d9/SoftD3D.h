@@ -100,6 +100,22 @@ struct CapsOverrides {
 void SetCapsOverrides(const CapsOverrides& overrides);
 const CapsOverrides& GetCapsOverrides();
 
+// ---- Threads ----
+
+// Devices created from now on draw with this many threads: 1 draws on the calling thread, as
+// the device is called; more hand draw calls to that many worker threads, which each draw every
+// call into their own rows of the target, leaving the same pixels. 0 returns to the default:
+// the environment variable ENGINE_RENDER_THREADS where it holds a count from 1 to 64, else the
+// processor's core count.
+void SetThreadCount(int threads);
+// The count a device created now takes.
+int ThreadCount();
+// Changes a device's count (0: the default) once what it has queued is drawn, so that one
+// device can be measured at several counts; false for a device not of this stand-in.
+bool SetDeviceThreadCount(IDirect3DDevice9* device, int threads);
+// The count a device draws with now: 1 where it could not start its threads.
+int DeviceThreadCount(IDirect3DDevice9* device);
+
 // ---- Lost device ----
 
 // A lost device answers Present with D3DERR_DEVICELOST and TestCooperativeLevel with

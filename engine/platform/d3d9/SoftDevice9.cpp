@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <new>
+#include <system_error>
 
 #include "HeadlessWindow.h"
 #include "PixelFormats.h"
@@ -65,9 +66,12 @@ SoftDevice9::SoftDevice9(SoftDirect3D9* d3d, D3DDEVTYPE deviceType, HWND focusWi
     creation_.hFocusWindow = focusWindow;
     creation_.BehaviorFlags = behaviorFlags;
     softwareProcessing_ = (behaviorFlags & D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0;
+    threads_ = SoftD3D::ThreadCount();
 }
 
 SoftDevice9::~SoftDevice9() {
+    // The workers finish before anything they draw from or into goes.
+    queue_.reset();
     ReleaseBindings();
     delete implicit_;
     d3d_->Release();
@@ -96,6 +100,33 @@ HRESULT SoftDevice9::Create(SoftDirect3D9* d3d, D3DDEVTYPE deviceType, HWND focu
     created->AttachImplicitTarget();
     *device = created;
     return D3D_OK;
+}
+
+SoftRaster::Queue* SoftDevice9::Workers() {
+    if (queue_ == nullptr && threads_ > 1) {
+        // Without threads or memory for them the device draws on its caller's thread.
+        try {
+            queue_ = std::make_unique<SoftRaster::Queue>(threads_, lastTicket_);
+        } catch (const std::bad_alloc&) {
+            threads_ = 1;
+        } catch (const std::system_error&) {
+            threads_ = 1;
+        }
+    }
+    return queue_.get();
+}
+
+void SoftDevice9::SetThreads(int threads) {
+    if (threads == threads_) return;
+    // Objects keep the tickets of the calls that used them; a new queue goes on from there.
+    if (queue_ != nullptr) lastTicket_ = queue_->Last();
+    queue_.reset();
+    threads_ = threads;
+}
+
+void SoftDevice9::WaitUntilUnused(const DeviceChild* a, const DeviceChild* b) {
+    if (a != nullptr) a->WaitUntilUnused();
+    if (b != nullptr) b->WaitUntilUnused();
 }
 
 void SoftDevice9::ReleaseBindings() {
@@ -252,6 +283,7 @@ HRESULT SoftDevice9::Reset(D3DPRESENT_PARAMETERS* params) {
     // The back buffers are replaced; a caller still holding one would be left with a dead
     // surface, so the reset is refused until every such reference is released.
     if (implicit_->ExternalRefs() != 0) return D3DERR_INVALIDCALL;
+    Finish();
     // Resetting drops every binding, which frees what only the device still held; whatever
     // default-pool object a caller still holds would not survive on real hardware, so the
     // reset fails and the device stays lost until the caller lets go of them.
@@ -283,6 +315,7 @@ HRESULT SoftDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND 
     (void)destRect;
     (void)dirtyRegion;
     if (lost_) return D3DERR_DEVICELOST;
+    Finish();
     return implicit_->PresentFrame(destWindowOverride);
 }
 
@@ -487,6 +520,7 @@ HRESULT SoftDevice9::UpdateSurface(IDirect3DSurface9* source, const RECT* source
     RECT to;
     SetRect(&to, x, y, x + (from.right - from.left), y + (from.bottom - from.top));
     if (!RectInside(to, dst->Desc())) return D3DERR_INVALIDCALL;
+    WaitUntilUnused(src, dst);
     CopyRect(src, from, dst, x, y);
     return D3D_OK;
 }
@@ -506,6 +540,7 @@ HRESULT SoftDevice9::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseT
             from->Desc().Height != to->Desc().Height)
             return D3DERR_INVALIDCALL;
     }
+    WaitUntilUnused(src, dst);
     for (UINT i = 0; i < dst->GetLevelCount(); i++) {
         SoftSurface9* from = src->Level(i + skip);
         CopyRect(from, WholeRect(from->Desc()), dst->Level(i), 0, 0);
@@ -523,6 +558,7 @@ HRESULT SoftDevice9::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirec
     if (s.Format != d.Format || s.Width != d.Width || s.Height != d.Height ||
         d.Pool != D3DPOOL_SYSTEMMEM)
         return D3DERR_INVALIDCALL;
+    WaitUntilUnused(src, dst);
     CopyRect(src, WholeRect(s), dst, 0, 0);
     return D3D_OK;
 }
@@ -545,6 +581,7 @@ HRESULT SoftDevice9::StretchRect(IDirect3DSurface9* source, const RECT* sourceRe
     RECT from = sourceRect != nullptr ? *sourceRect : WholeRect(src->Desc());
     RECT to = destRect != nullptr ? *destRect : WholeRect(dst->Desc());
     if (!RectInside(from, src->Desc()) || !RectInside(to, dst->Desc())) return D3DERR_INVALIDCALL;
+    WaitUntilUnused(src, dst);
     // Nearest texel, through ARGB, so formats may differ; enough for copies and screenshots.
     LONG fw = from.right - from.left;
     LONG fh = from.bottom - from.top;
@@ -573,6 +610,7 @@ HRESULT SoftDevice9::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3D
     if (target == nullptr || target->Desc().Pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     RECT area = rect != nullptr ? *rect : WholeRect(target->Desc());
     if (!RectInside(area, target->Desc())) return D3DERR_INVALIDCALL;
+    WaitUntilUnused(target);
     SoftRaster::Fill(target->Raster(), {area.left, area.top, area.right, area.bottom}, color);
     return D3D_OK;
 }

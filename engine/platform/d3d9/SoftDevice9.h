@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "SoftBuffer9.h"
 #include "SoftRaster.h"
+#include "SoftRasterQueue.h"
 
 class SoftDirect3D9;
 class SoftSurface9;
@@ -29,6 +31,19 @@ public:
                           IDirect3DDevice9** device);
 
     void SetLost(bool lost) { lost_ = lost; }
+    // Draw calls go to worker threads unless the device draws on one thread; these return
+    // once the calls up to a ticket, or all of them, are drawn.
+    void WaitFor(uint64_t ticket) {
+        if (queue_ != nullptr) queue_->Wait(ticket);
+    }
+    void Finish() {
+        if (queue_ != nullptr) queue_->Finish();
+    }
+    void SetThreads(int threads);
+    int Threads() {
+        Workers();
+        return threads_;
+    }
     // Live default-pool resources and additional swap chains; Reset needs none.
     void CountDefaultPool(int delta) { defaultPoolObjects_ += delta; }
 
@@ -249,6 +264,9 @@ private:
     HRESULT CheckDrawable() const;
     HRESULT Rasterize(D3DPRIMITIVETYPE type, const uint8_t* vertices, UINT vertexCount, UINT stride,
                       const void* indices, bool index32, UINT primitiveCount);
+    // The worker threads, started on first use; null where the device draws on one thread.
+    SoftRaster::Queue* Workers();
+    void WaitUntilUnused(const DeviceChild* a, const DeviceChild* b = nullptr);
 
     ULONG refs_ = 1;
     SoftDirect3D9* d3d_;
@@ -274,4 +292,7 @@ private:
     std::map<int, D3DMATRIX> transforms_;
     D3DMATERIAL9 material_{};
     std::vector<SoftRaster::Vertex> scratch_;  // vertices repacked from a foreign stride
+    int threads_ = 1;                          // fixed when the device is created
+    std::unique_ptr<SoftRaster::Queue> queue_;
+    uint64_t lastTicket_ = 0;  // the last ticket of the queues before this one
 };

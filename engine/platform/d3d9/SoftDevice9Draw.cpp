@@ -101,6 +101,29 @@ HRESULT SoftDevice9::CheckDrawable() const {
 HRESULT SoftDevice9::Rasterize(D3DPRIMITIVETYPE type, const uint8_t* vertices, UINT vertexCount,
                                UINT stride, const void* indices, bool index32,
                                UINT primitiveCount) {
+    const auto kind = static_cast<SoftRaster::Primitive>(type);
+    SoftTexture9* texture = textures_[0];
+    if (SoftRaster::Queue* queue = Workers()) {
+        // A target that is also the texture drawn from would be read in rows another thread
+        // writes: such a call is drawn here, alone, after everything before it.
+        if (texture == nullptr || renderTarget_->Container() != texture) {
+            // Texels still being drawn are complete before anyone samples them.
+            if (texture != nullptr) WaitFor(texture->WriteTicket());
+            switch (queue->Draw(renderTarget_->Raster(), BuildRasterState(), kind, vertices, stride,
+                                vertexCount, indices, index32, primitiveCount)) {
+                case SoftRaster::Queue::Result::kRefused:
+                    return D3DERR_INVALIDCALL;
+                case SoftRaster::Queue::Result::kOutOfMemory:
+                    return E_OUTOFMEMORY;
+                default:
+                    break;
+            }
+            renderTarget_->MarkWrite(queue->Last());
+            if (texture != nullptr) texture->MarkUse(queue->Last());
+            return D3D_OK;
+        }
+        queue->Finish();
+    }
     const SoftRaster::Vertex* packed = reinterpret_cast<const SoftRaster::Vertex*>(vertices);
     if (stride != kScreenVertexSize ||
         reinterpret_cast<uintptr_t>(vertices) % alignof(float) != 0) {
@@ -116,8 +139,8 @@ HRESULT SoftDevice9::Rasterize(D3DPRIMITIVETYPE type, const uint8_t* vertices, U
         packed = scratch_.data();
     }
     SoftRaster::State state = BuildRasterState();
-    if (!SoftRaster::Draw(renderTarget_->Raster(), state, static_cast<SoftRaster::Primitive>(type),
-                          packed, vertexCount, indices, index32, primitiveCount))
+    if (!SoftRaster::Draw(renderTarget_->Raster(), state, kind, packed, vertexCount, indices,
+                          index32, primitiveCount))
         return D3DERR_INVALIDCALL;
     return D3D_OK;
 }

@@ -140,17 +140,29 @@ HRESULT SoftDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCO
         if (scissor_.bottom < view.Bottom) view.Bottom = scissor_.bottom;
         if (view.Left >= view.Right || view.Top >= view.Bottom) return D3D_OK;
     }
-    if (count == 0) {
-        SoftRaster::Fill(target, view, color);
+    // A clear is queued behind the draws before it, like them.
+    SoftRaster::Queue* queue = Workers();
+    auto fill = [&](const SoftRaster::Rect& r) -> HRESULT {
+        if (queue == nullptr) {
+            SoftRaster::Fill(target, r, color);
+            return D3D_OK;
+        }
+        if (queue->Fill(target, r, color) != SoftRaster::Queue::Result::kQueued)
+            return E_OUTOFMEMORY;
+        renderTarget_->MarkWrite(queue->Last());
         return D3D_OK;
-    }
+    };
+    if (count == 0) return fill(view);
     // Each rectangle is cut to the viewport, as the clear never leaves it.
     for (DWORD i = 0; i < count; i++) {
         SoftRaster::Rect r{rects[i].x1 > view.Left ? rects[i].x1 : view.Left,
                            rects[i].y1 > view.Top ? rects[i].y1 : view.Top,
                            rects[i].x2 < view.Right ? rects[i].x2 : view.Right,
                            rects[i].y2 < view.Bottom ? rects[i].y2 : view.Bottom};
-        if (r.Left < r.Right && r.Top < r.Bottom) SoftRaster::Fill(target, r, color);
+        if (r.Left < r.Right && r.Top < r.Bottom) {
+            const HRESULT result = fill(r);
+            if (FAILED(result)) return result;
+        }
     }
     return D3D_OK;
 }

@@ -94,6 +94,8 @@ HRESULT SoftSurface9::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags
         offset = static_cast<size_t>(rect->top) * raster_.Pitch +
                  static_cast<size_t>(rect->left) * bytesPerTexel_;
     }
+    // The texels are the caller's until the unlock: draw calls queued earlier finish first.
+    WaitUntilUnused();
     locked->Pitch = raster_.Pitch;
     locked->pBits = bits_.data() + offset;
     locked_ = true;

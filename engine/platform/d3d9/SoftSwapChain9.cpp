@@ -79,6 +79,8 @@ HRESULT SoftSwapChain9::QueryInterface(REFIID riid, void** object) {
 HRESULT SoftSwapChain9::PresentFrame(HWND destWindowOverride) {
     HWND window = destWindowOverride != nullptr ? destWindowOverride : params_.hDeviceWindow;
     if (!HeadlessWindow::Exists(window)) return D3DERR_INVALIDCALL;
+    // The frame is complete once the draw calls into it are.
+    WaitUntilUnused();
     SoftSurface9* back = backBuffers_[0];
     const D3DSURFACE_DESC& desc = back->Desc();
     std::vector<uint32_t> pixels;
