@@ -17,7 +17,7 @@
 #include <stb/stb_image.h>
 
 using namespace RasterTest;
-using SoftRaster::Draw;
+using RasterTest::Draw;
 using SoftRaster::State;
 using SoftRaster::Vertex;
 

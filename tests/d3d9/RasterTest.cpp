@@ -11,7 +11,7 @@
 #include "RasterTestImage.h"
 
 using namespace RasterTest;
-using SoftRaster::Draw;
+using RasterTest::Draw;
 using SoftRaster::State;
 using SoftRaster::Vertex;
 
@@ -50,7 +50,7 @@ std::set<std::pair<int, int>> Lit(Image& img) {
 enum class Path { kIndexedList, kStrip, kFan, kSeparateTriangles };
 
 bool DrawQuadAs(Path path, Image& target, const State& st, const std::vector<Vertex>& q) {
-    using namespace SoftRaster;
+    using SoftRaster::kTriangleFan, SoftRaster::kTriangleList, SoftRaster::kTriangleStrip;
     switch (path) {
         case Path::kIndexedList:
             return DrawQuad(target, st, q);

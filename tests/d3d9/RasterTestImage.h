@@ -1,12 +1,17 @@
-// Small in-memory targets and textures for driving the rasterizer directly in tests.
+// Small in-memory targets and textures for driving the rasterizer directly in tests, and the
+// rasterizer's draw as the device makes it at the thread count the program runs with.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d9/PixelFormats.h"
+#include "platform/d3d9/SoftD3D.h"
 #include "platform/d3d9/SoftRaster.h"
+#include "platform/d3d9/SoftRasterQueue.h"
 
 namespace RasterTest {
 
@@ -70,6 +75,34 @@ inline std::vector<SoftRaster::Vertex> TurnedSquare(double cx, double cy, double
     return q;
 }
 
+// SoftRaster::Draw at the device's thread count (SoftD3D::ThreadCount, which the environment
+// sets): on this thread for one, else on that many worker threads drawing their own rows, waited
+// for. So every scene drawn with it is checked at the count the test program runs at, and ctest
+// runs it at several. (The target is taken as a temporary, such as Image::Surf gives, which
+// makes these a closer match than the rasterizer's own Draw that argument lookup also finds.)
+inline bool Draw(SoftRaster::Surface&& target, const SoftRaster::State& st,
+                 SoftRaster::Primitive kind, const SoftRaster::Vertex* vertices,
+                 uint32_t vertexCount, const void* indices, bool index32, uint32_t primitiveCount) {
+    const int threads = SoftD3D::ThreadCount();
+    if (threads <= 1)
+        return SoftRaster::Draw(target, st, kind, vertices, vertexCount, indices, index32,
+                                primitiveCount);
+    static std::unique_ptr<SoftRaster::Queue> queue;
+    if (queue == nullptr || queue->Threads() != threads)
+        queue = std::make_unique<SoftRaster::Queue>(threads);
+    const auto result =
+        queue->Draw(target, st, kind, reinterpret_cast<const uint8_t*>(vertices),
+                    sizeof(SoftRaster::Vertex), vertexCount, indices, index32, primitiveCount);
+    queue->Finish();
+    return result == SoftRaster::Queue::Result::kQueued;
+}
+inline bool Draw(SoftRaster::Surface&& target, const SoftRaster::State& st,
+                 SoftRaster::Primitive kind, const SoftRaster::Vertex* vertices,
+                 const void* indices, bool index32, uint32_t primitiveCount) {
+    return RasterTest::Draw(std::move(target), st, kind, vertices, 0xFFFFFFFFu, indices, index32,
+                            primitiveCount);
+}
+
 inline SoftRaster::State StateFor(const Image& target) {
     SoftRaster::State st;
     st.Viewport = {0, 0, target.Width, target.Height};
@@ -79,8 +112,7 @@ inline SoftRaster::State StateFor(const Image& target) {
 // Draws a quad as an indexed list of two triangles.
 inline bool DrawQuad(Image& target, const SoftRaster::State& st,
                      const std::vector<SoftRaster::Vertex>& quad) {
-    return SoftRaster::Draw(target.Surf(), st, SoftRaster::kTriangleList, quad.data(), kQuadIndices,
-                            false, 2);
+    return Draw(target.Surf(), st, SoftRaster::kTriangleList, quad.data(), kQuadIndices, false, 2);
 }
 
 }  // namespace RasterTest
