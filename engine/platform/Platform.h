@@ -232,6 +232,17 @@ void SetUtcTimeOverride(const SystemTime* fixed);
 // High-resolution counter and its ticks per second.
 int64_t PerformanceFrequency();
 int64_t PerformanceCounter();
+// Returns once PerformanceCounter has reached counter (at once when it has), sleeping rather
+// than spinning where the system can wake it in time.
+void WaitForCounter(int64_t counter);
+// Makes PerformanceCounter read Now and WaitForCounter call WaitUntil instead of the system's
+// (null: the system's again), so that tests can run code that waits on the clock without
+// waiting: such a clock moves itself to the counter it is asked to wait for.
+struct CounterClock {
+    int64_t (*Now)();
+    void (*WaitUntil)(int64_t counter);
+};
+void SetCounterClock(const CounterClock* clock);
 // Milliseconds since an arbitrary start, wrapping at 2^32 (timeGetTime).
 uint32_t MillisecondTime();
 // Makes MillisecondTime read clock instead of the system's (null: the system's again), so that

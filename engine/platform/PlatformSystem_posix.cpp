@@ -58,17 +58,36 @@ int DebugHeapFlags = 0x01;  // allocations tracked, as the debug runtime starts
 
 }  // namespace
 
+namespace {
+std::atomic<MillisecondClock> millisecondClock{nullptr};
+std::atomic<const CounterClock*> counterClock{nullptr};
+}  // namespace
+
 int64_t PerformanceFrequency() {
     return 1000000000;
 }
 
 int64_t PerformanceCounter() {
+    if (const CounterClock* clock = counterClock.load()) return clock->Now();
     return MonotonicNanoseconds();
 }
 
-namespace {
-std::atomic<MillisecondClock> millisecondClock{nullptr};
-}  // namespace
+void WaitForCounter(int64_t counter) {
+    if (const CounterClock* clock = counterClock.load()) {
+        clock->WaitUntil(counter);
+        return;
+    }
+    // An absolute wake-up time: a sleep that is interrupted, or starts late, still ends on it.
+    timespec due{};
+    due.tv_sec = static_cast<time_t>(counter / 1000000000);
+    due.tv_nsec = static_cast<long>(counter % 1000000000);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+    }
+}
+
+void SetCounterClock(const CounterClock* clock) {
+    counterClock = clock;
+}
 
 uint32_t MillisecondTime() {
     if (const MillisecondClock clock = millisecondClock.load()) return clock();

@@ -22,6 +22,11 @@ int DebugHeapFlags = 0x01;
 
 }  // namespace
 
+namespace {
+std::atomic<MillisecondClock> millisecondClock{nullptr};
+std::atomic<const CounterClock*> counterClock{nullptr};
+}  // namespace
+
 int64_t PerformanceFrequency() {
     LARGE_INTEGER frequency;
     if (!QueryPerformanceFrequency(&frequency)) return 0;
@@ -29,14 +34,29 @@ int64_t PerformanceFrequency() {
 }
 
 int64_t PerformanceCounter() {
+    if (const CounterClock* clock = counterClock.load()) return clock->Now();
     LARGE_INTEGER count;
     if (!QueryPerformanceCounter(&count)) return 0;
     return count.QuadPart;
 }
 
-namespace {
-std::atomic<MillisecondClock> millisecondClock{nullptr};
-}  // namespace
+void WaitForCounter(int64_t counter) {
+    if (const CounterClock* clock = counterClock.load()) {
+        clock->WaitUntil(counter);
+        return;
+    }
+    const int64_t frequency = PerformanceFrequency();
+    if (frequency <= 0) return;
+    // Sleeps end on the system's timer ticks, so the last millisecond or two is spun.
+    for (int64_t now = PerformanceCounter(); now < counter; now = PerformanceCounter()) {
+        const int64_t ms = (counter - now) * 1000 / frequency;
+        if (ms > 2) Sleep(static_cast<DWORD>(ms - 2));
+    }
+}
+
+void SetCounterClock(const CounterClock* clock) {
+    counterClock = clock;
+}
 
 uint32_t MillisecondTime() {
     if (const MillisecondClock clock = millisecondClock.load()) return clock();
