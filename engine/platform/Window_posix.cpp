@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "Platform.h"
 #include "Window.h"
 #include "WindowState.h"
 #include "d3d9/SoftD3D.h"
@@ -23,7 +24,11 @@ struct Window::Impl {
     bool FullScreen = false;
 #ifdef ENGINE_HAVE_SDL2
     SDL_Window* Sdl = nullptr;
-    uint64_t LastShown = 0;  // performance counter of the last frame shown
+    // The display's refresh boundaries, counted from the first frame shown at this rate, and
+    // the boundary the last frame was shown on.
+    int Refresh = 0;  // per second; 0 before the first frame
+    int64_t FirstShown = 0;
+    int64_t LastBoundary = 0;
     // The framed window's place while it covers the display.
     int WindowedX = 0;
     int WindowedY = 0;
@@ -143,24 +148,40 @@ Window::Impl* Owner(Uint32 windowId) {
     return it == Windows().end() ? nullptr : it->second;
 }
 
-// Waits out the rest of the refresh periods that the interval asks for since the last frame
-// shown: a window surface has no way to wait for the display's refresh itself.
+// A window surface has no way to wait for the display's refresh itself, so a frame waits for
+// the next refresh boundary by the clock, the boundaries counted from the first frame shown:
+// the interval's count of periods after the last frame's boundary, or the first one not yet
+// past when the frame comes later than that. Frames thus keep to the display's rhythm however
+// long each took to draw, and none waits longer than a period for it.
 void Pace(Window::Impl& w, DWORD interval) {
-    int periods = interval == D3DPRESENT_INTERVAL_TWO     ? 2
-                  : interval == D3DPRESENT_INTERVAL_THREE ? 3
-                  : interval == D3DPRESENT_INTERVAL_FOUR  ? 4
-                                                          : 1;
+    const int periods = interval == D3DPRESENT_INTERVAL_TWO     ? 2
+                        : interval == D3DPRESENT_INTERVAL_THREE ? 3
+                        : interval == D3DPRESENT_INTERVAL_FOUR  ? 4
+                                                                : 1;
     SDL_DisplayMode mode;
     int refresh = 60;
     if (SDL_GetWindowDisplayMode(w.Sdl, &mode) == 0 && mode.refresh_rate > 0)
         refresh = mode.refresh_rate;
-    uint64_t frequency = SDL_GetPerformanceFrequency();
-    uint64_t due = w.LastShown + frequency * periods / refresh;
-    for (uint64_t now = SDL_GetPerformanceCounter(); w.LastShown != 0 && now < due;
-         now = SDL_GetPerformanceCounter()) {
-        uint64_t ms = (due - now) * 1000 / frequency;
-        SDL_Delay(ms > 1 ? static_cast<Uint32>(ms - 1) : 0);
+    const int64_t now = Platform::PerformanceCounter();
+    const int64_t frequency = Platform::PerformanceFrequency();
+    if (refresh != w.Refresh || frequency <= 0 || now < w.FirstShown) {
+        // The first frame, or a display of another rate: the count starts again here.
+        w.Refresh = refresh;
+        w.FirstShown = now;
+        w.LastBoundary = 0;
+        return;
     }
+    // Boundary k lies k * frequency / refresh ticks (rounded down) after the first; worked out
+    // in whole seconds and the rest, so that the products stay small however long it runs.
+    auto boundary = [&](int64_t k) {
+        return w.FirstShown + k / refresh * frequency + k % refresh * frequency / refresh;
+    };
+    const int64_t since = now - w.FirstShown;
+    const int64_t passed = since / frequency * refresh + since % frequency * refresh / frequency;
+    int64_t k = w.LastBoundary + periods;
+    if (boundary(k) < now) k = boundary(passed) < now ? passed + 1 : passed;
+    Platform::WaitForCounter(boundary(k));
+    w.LastBoundary = k;
 }
 
 bool Show(const SoftD3D::Frame& frame, DWORD interval, void* context) {
@@ -181,9 +202,7 @@ bool Show(const SoftD3D::Frame& frame, DWORD interval, void* context) {
     SDL_FreeSurface(source);
     if (copied != 0) return false;
     if (interval != D3DPRESENT_INTERVAL_IMMEDIATE) Pace(w, interval);
-    if (SDL_UpdateWindowSurface(w.Sdl) != 0) return false;
-    w.LastShown = SDL_GetPerformanceCounter();
-    return true;
+    return SDL_UpdateWindowSurface(w.Sdl) == 0;
 }
 
 // The system drops what a window showed when it is uncovered or resized; the last frame is
