@@ -12,18 +12,21 @@
 // Both cases again with linear filtering, the renderer's default: the device's sampler set to
 // linear, pixman's source to its bilinear filter.
 //
-// Each iteration draws one frame of ours and one of the reference, alternating which goes
-// first, so both see the same machine; the figures are medians over every frame. The closing
-// lines print them with their ratio.
+// Ours is drawn on one thread, as pixman draws, and on two, the device's worker threads each
+// drawing their own rows; a frame ends when the device has drawn it all. Each iteration draws
+// one frame of each of the three, each iteration starting with the next, so all see the same
+// machine; the figures are medians over every frame, in wall-clock time (two threads make
+// processor time meaningless), so they are only meaningful on a quiet machine. The closing lines
+// print them with their ratios: one thread's to pixman's, and two threads' to one's.
 #include <benchmark/benchmark.h>
 #include <d3d9.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -104,10 +107,11 @@ const Scene& GetScene() {
     return scene;
 }
 
-// The scene through the device's public interface.
+// The scene through the device's public interface, drawn with the given number of threads.
 class DeviceSetup {
 public:
-    DeviceSetup() {
+    explicit DeviceSetup(int threads = 1) {
+        SoftD3D::SetThreadCount(threads);
         window_ = SoftD3D::CreateHeadlessWindow(kWidth, kHeight);
         d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS pp;
@@ -121,6 +125,7 @@ public:
             d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_) != D3D_OK)
             return;
+        SoftD3D::SetThreadCount(0);
         const Scene& s = GetScene();
         const UINT vbBytes = UINT(4 * kQuadsPerDraw * sizeof(SoftRaster::Vertex));
         const UINT ibBytes = UINT(s.indices.size() * sizeof(uint16_t));
@@ -187,7 +192,15 @@ public:
             ok = device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4 * kQuadsPerDraw, 0,
                                                2 * kQuadsPerDraw) == D3D_OK;
         }
-        return device_->EndScene() == D3D_OK && ok;
+        ok = device_->EndScene() == D3D_OK && ok;
+        // The frame is drawn once a lock of the back buffer may see it.
+        IDirect3DSurface9* back = nullptr;
+        if (device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK) return false;
+        D3DLOCKED_RECT lr;
+        ok = back->LockRect(&lr, nullptr, D3DLOCK_READONLY) == D3D_OK && ok;
+        back->UnlockRect();
+        back->Release();
+        return ok;
     }
 
     // The back buffer's pixels, ARGB.
@@ -325,52 +338,49 @@ double Median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-// Processor seconds of one call: the machine may be shared, and all of this runs on one thread.
+// Wall-clock seconds of one call.
 double Seconds(const std::function<bool()>& run, bool& ok) {
-    const std::clock_t start = std::clock();
+    const auto start = std::chrono::steady_clock::now();
     ok = run() && ok;
-    return double(std::clock() - start) / CLOCKS_PER_SEC;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Ours on one thread and on two, and the reference, in Mpix/s (medians).
 struct Figure {
-    double Ours = 0, Reference = 0, PairRatio = 0;
+    double Ours = 0, OursTwo = 0, Reference = 0;
 };
 std::map<std::string, Figure>& Figures() {
     static std::map<std::string, Figure> figures;
     return figures;
 }
 
-// Alternates ours and the reference frame by frame and records medians of their rates in
-// Mpix/s, and the median of the per-frame ratios.
-void Alternate(benchmark::State& state, const std::string& name, const std::function<bool()>& ours,
-               const std::function<bool()>& reference) {
-    std::vector<double> ourRates, refRates, ratios;
-    bool ok = true, oursFirst = true;
+// Draws a frame of each in turn, each iteration starting with the next one, and records the
+// medians of their rates in Mpix/s. A null draw is left out.
+void Rotate(benchmark::State& state, const std::string& name, const std::function<bool()>& ours,
+            const std::function<bool()>& oursTwo, const std::function<bool()>& reference) {
+    const std::function<bool()>* draws[3] = {&ours, &oursTwo, &reference};
+    std::vector<double> rates[3];
+    bool ok = true;
+    int first = 0;
     for (auto _ : state) {
-        double a, b;
-        if (oursFirst) {
-            a = Seconds(ours, ok);
-            b = Seconds(reference, ok);
-        } else {
-            b = Seconds(reference, ok);
-            a = Seconds(ours, ok);
+        for (int k = 0; k < 3; ++k) {
+            const int i = (first + k) % 3;
+            if (!*draws[i]) continue;
+            const double seconds = Seconds(*draws[i], ok);
+            if (seconds > 0) rates[i].push_back(kFramePixels * 1e-6 / seconds);
+            if (i == 0) state.SetIterationTime(seconds);
         }
-        oursFirst = !oursFirst;
-        state.SetIterationTime(a);
-        if (a > 0 && b > 0) {
-            ourRates.push_back(kFramePixels * 1e-6 / a);
-            refRates.push_back(kFramePixels * 1e-6 / b);
-            ratios.push_back(b / a);
-        }
+        first = (first + 1) % 3;
     }
     if (!ok) {
         state.SkipWithError("a draw failed");
         return;
     }
-    Figure f{Median(ourRates), Median(refRates), Median(ratios)};
+    Figure f{Median(rates[0]), Median(rates[1]), Median(rates[2])};
     state.counters["ours_Mpix/s"] = f.Ours;
-    state.counters["ref_Mpix/s"] = f.Reference;
-    state.counters["ratio"] = f.PairRatio;
+    if (oursTwo) state.counters["ours_2t_Mpix/s"] = f.OursTwo;
+    if (reference) state.counters["ref_Mpix/s"] = f.Reference;
+    state.counters["ratio"] = f.Reference > 0 ? f.Ours / f.Reference : 0;
     Figures()[name] = f;
 }
 
@@ -384,19 +394,21 @@ void DeviceVsPixman(benchmark::State& state, bool turned, bool linear = false) {
         state.SkipWithError("vector path not available here");
         return;
     }
-    DeviceSetup device;
-    if (!device.Ready()) {
+    DeviceSetup device, deviceTwo(2);
+    if (!device.Ready() || !deviceTwo.Ready()) {
         state.SkipWithError("no device");
         return;
     }
     PixmanSetup pixman;
     device.SetLinear(linear);
+    deviceTwo.SetLinear(linear);
     SoftRaster::LimitVectorPath(path);
-    Alternate(
+    Rotate(
         state,
         std::string(linear ? "bilinear, " : "") + (turned ? "turned, " : "") + "device API, " +
             kPaths[state.range(0)] + " / pixman",
-        [&] { return device.DrawAll(turned); }, [&] { return pixman.DrawAll(turned, linear); });
+        [&] { return device.DrawAll(turned); }, [&] { return deviceTwo.DrawAll(turned); },
+        [&] { return pixman.DrawAll(turned, linear); });
     SoftRaster::LimitVectorPath(SoftRaster::VectorPath::kAvx512);
 }
 
@@ -427,17 +439,18 @@ BENCHMARK(BM_BilinearTurnedVsPixman)->Apply(PerPath);
 void BM_RasterizerVsPixman(benchmark::State& state) {
     RasterSetup raster;
     PixmanSetup pixman;
-    Alternate(
-        state, "rasterizer / pixman", [&] { return raster.DrawAll(); },
+    Rotate(
+        state, "rasterizer / pixman", [&] { return raster.DrawAll(); }, nullptr,
         [&] { return pixman.DrawAll(); });
 }
 BENCHMARK(BM_RasterizerVsPixman)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
 #endif
 
 // The fixed cost of one draw call that lights no pixel, with no hook armed and with a failure
-// armed for another method: the two should cost the same.
+// armed for another method: the two should cost the same. With two threads, the call's cost
+// to the caller, who hands it to them.
 void BM_EmptyDrawCall(benchmark::State& state) {
-    DeviceSetup device;
+    DeviceSetup device(int(state.range(1)));
     if (!device.Ready()) {
         state.SkipWithError("no device");
         return;
@@ -459,7 +472,7 @@ void BM_EmptyDrawCall(benchmark::State& state) {
     SoftD3D::ResetHooks();
     if (!ok) state.SkipWithError("a draw failed");
 }
-BENCHMARK(BM_EmptyDrawCall)->Arg(0)->Arg(1)->ArgName("armed");
+BENCHMARK(BM_EmptyDrawCall)->ArgsProduct({{0, 1}, {1, 2}})->ArgNames({"armed", "threads"});
 
 }  // namespace
 
@@ -469,11 +482,15 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 #ifdef HAVE_PIXMAN
-    for (const auto& f : Figures())
-        std::printf("%s: %.1f / %.1f Mpix/s (medians), ratio of medians %.2f, median ratio %.2f\n",
-                    f.first.c_str(), f.second.Ours, f.second.Reference,
-                    f.second.Reference > 0 ? f.second.Ours / f.second.Reference : 0,
-                    f.second.PairRatio);
+    for (const auto& f : Figures()) {
+        std::printf("%s: %.1f / %.1f Mpix/s (medians), ratio %.2f", f.first.c_str(), f.second.Ours,
+                    f.second.Reference,
+                    f.second.Reference > 0 ? f.second.Ours / f.second.Reference : 0);
+        if (f.second.OursTwo > 0)
+            std::printf("; two threads %.1f Mpix/s, %.2f times one", f.second.OursTwo,
+                        f.second.Ours > 0 ? f.second.OursTwo / f.second.Ours : 0);
+        std::printf("\n");
+    }
     // Both draw the same picture: colour channels compared after one frame each. (Alpha
     // differs by design: the device blends target alpha like colour, pixman accumulates
     // coverage.) Turned, the two round texel and edge positions their own ways, so pixels
