@@ -87,6 +87,68 @@ void Rasterizer::Shade(const Prim& p, int y, int x0, int x1) {
     }
 }
 
+bool Rasterizer::DirectRect(const Prim& p, int y0, int y1, int x0, int x1) {
+    if (!p.Textured || p.MipWeight != 0 || !p.ConstColor || combine_ != CombineKind::kModulate ||
+        out_.FnModulateSpans == nullptr)
+        return false;
+    const LevelRef& l = p.Level[0];
+    // One texel per pixel along each row, and no change of texel row along it; the texture's
+    // x does not change down the rectangle, nor its y across it. Each chunk of a row then reads
+    // the texels Sample would hand Shade straight from the texture, at the same coordinates:
+    // worked out here once per chunk across all rows and once per row for all chunks.
+    if (!l.Direct || l.Du != 0x10000 || l.Dv != 0 || p.U.Dy != 0 || p.V.Dx != 0) return false;
+    constexpr int kMaxChunks = 16;
+    const int chunks = (x1 - x0 + kChunk - 1) / kChunk;
+    if (chunks > kMaxChunks) return false;
+    const Surface& s = *l.Surf;
+    const double w = s.Width, h = s.Height;
+    int64_t first[kMaxChunks];
+    for (int c = 0; c < chunks; ++c) {
+        const int x = x0 + c * kChunk, n = std::min(kChunk, x1 - x);
+        const int64_t u = ToFixed(p.U.At(x, y0) * w);
+        first[c] = u >> 16;
+        const int64_t last = (u + l.Du * (n - 1)) >> 16;
+        const bool centred = ((u - 0x8000) & 0xFF00) == 0;
+        if (first[c] < 0 || first[c] >= s.Width || last < 0 || last >= s.Width ||
+            (p.Linear && !centred))
+            return false;
+    }
+    constexpr int kMaxSpans = 64;
+    Span spans[kMaxSpans];
+    int count = 0;
+    auto flush = [&] {
+        if (count > 0) out_.FnModulateSpans(out_, spans, count, p.Color);
+        count = 0;
+    };
+    ForOwnedRows(rows_, y0, y1 - 1, [&](int y, int bandEnd) {
+        if (y + kRowsAhead < y1 && y + kRowsAhead < bandEnd) PrefetchRow(y + kRowsAhead, x0, x1);
+        const int64_t v = ToFixed(p.V.At(x0, y) * h);
+        const int64_t row = v >> 16;
+        const bool centred = ((v - 0x8000) & 0xFF00) == 0;
+        if (row < 0 || row >= s.Height || (p.Linear && !centred)) {
+            flush();
+            Shade(p, y, x0, x1);
+            return;
+        }
+        uint8_t* dst = target_.Bits + std::ptrdiff_t(y) * target_.Pitch;
+        const uint8_t* texels = s.Bits + std::ptrdiff_t(row) * s.Pitch;
+        for (int c = 0; c < chunks; ++c) {
+            const int x = x0 + c * kChunk;
+            const uint8_t* from = texels + std::ptrdiff_t(first[c]) * 4;
+            if (reinterpret_cast<uintptr_t>(from) % alignof(uint32_t) != 0) {
+                flush();
+                Shade(p, y, x, std::min(x + kChunk, x1));
+                continue;
+            }
+            if (count == kMaxSpans) flush();
+            spans[count++] = {dst + std::ptrdiff_t(x) * out_.Bpp,
+                              reinterpret_cast<const uint32_t*>(from), std::min(kChunk, x1 - x)};
+        }
+    });
+    flush();
+    return true;
+}
+
 }  // namespace detail
 
 namespace {

@@ -253,7 +253,7 @@ bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const V
     const int x1 = int(std::min<int64_t>(clip_.Right, CeilDiv(rb.X, kSub)));
     const int y0 = int(std::max<int64_t>(clip_.Top, CeilDiv(lt.Y, kSub)));
     const int y1 = int(std::min<int64_t>(clip_.Bottom, CeilDiv(rb.Y, kSub)));
-    if (x0 >= x1) return true;
+    if (x0 >= x1 || DirectRect(p, y0, y1, x0, x1)) return true;
     ForOwnedRows(rows_, y0, y1 - 1, [&](int y, int bandEnd) {
         if (y + kRowsAhead < y1 && y + kRowsAhead < bandEnd) PrefetchRow(y + kRowsAhead, x0, x1);
         Shade(p, y, x0, x1);

@@ -160,9 +160,27 @@ void Output8888Plain(const Output& o, uint8_t* dst, const uint32_t* src, int n) 
 }
 
 template <int kPath, bool kAlphaTest, bool kXrgb, bool kSrcOver>
+void Output8888Spans(const Output& o, const Span* spans, int count, uint32_t color) {
+#if SOFTRASTER_X86_PATHS
+    if (kPath == int(VectorPath::kAvx512))
+        return avx512::BlendSpans<kAlphaTest, kXrgb, kSrcOver, true>(o, spans, count, color);
+    if (kPath == int(VectorPath::kAvx2))
+        return avx2::BlendSpans<kAlphaTest, kXrgb, kSrcOver, true>(o, spans, count, color);
+#endif
+#if SOFTRASTER_SSE2
+    if (kPath == int(VectorPath::kSse2))
+        return sse2::BlendSpans<kAlphaTest, kXrgb, kSrcOver, true>(o, spans, count, color);
+#endif
+    for (int i = 0; i < count; ++i)
+        Output8888<kPath, kAlphaTest, kXrgb, kSrcOver, true>(o, spans[i].Dst, spans[i].Src,
+                                                             spans[i].Count, color);
+}
+
+template <int kPath, bool kAlphaTest, bool kXrgb, bool kSrcOver>
 void PickOutput8888(Output& o) {
     o.Fn = &Output8888Plain<kPath, kAlphaTest, kXrgb, kSrcOver>;
     o.FnModulate = &Output8888<kPath, kAlphaTest, kXrgb, kSrcOver, true>;
+    o.FnModulateSpans = &Output8888Spans<kPath, kAlphaTest, kXrgb, kSrcOver>;
 }
 
 template <bool kAlphaTest, bool kXrgb, bool kSrcOver>
@@ -319,6 +337,7 @@ void SetupOutput(Output& o, const Surface& target, const State& st) {
     }
     const bool is8888 = o.Format == PixelFormats::kA8R8G8B8 || o.Format == PixelFormats::kX8R8G8B8;
     o.FnModulate = nullptr;
+    o.FnModulateSpans = nullptr;
     if (is8888 && SetupFastLanes(o)) {
         const bool over = o.SrcColor == kBlendSrcAlpha && o.DestColor == kBlendInvSrcAlpha &&
                           o.SrcAlpha == kBlendSrcAlpha &&

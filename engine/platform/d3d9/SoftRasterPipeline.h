@@ -256,6 +256,14 @@ using OutputFn = void (*)(const Output& o, uint8_t* dst, const uint32_t* src, in
 // The same with the texels modulated by a constant colour first, where fused.
 using ModulateOutputFn = void (*)(const Output& o, uint8_t* dst, const uint32_t* tex, int n,
                                   uint32_t color);
+// Count pixels at Dst, from the texels at Src.
+struct Span {
+    uint8_t* Dst;
+    const uint32_t* Src;
+    int Count;
+};
+// ModulateOutputFn over many spans in one call, in order.
+using ModulateSpansFn = void (*)(const Output& o, const Span* spans, int count, uint32_t color);
 
 struct Output {
     uint32_t Format = 0;
@@ -279,7 +287,8 @@ struct Output {
         return (alpha < Ref && Less) || (alpha == Ref && Equal) || (alpha > Ref && Greater);
     }
     OutputFn Fn = nullptr;
-    ModulateOutputFn FnModulate = nullptr;  // null where not fused
+    ModulateOutputFn FnModulate = nullptr;      // null where not fused
+    ModulateSpansFn FnModulateSpans = nullptr;  // null where FnModulate is
 };
 
 void SetupOutput(Output& o, const Surface& target, const State& st);
@@ -387,6 +396,10 @@ private:
     void CoverTriangle(FixPt v0, FixPt v1, FixPt v2, const Prim& p);
     void CoverConvex(const FixPt* corners, int n, const Prim& p);
     void CoverClipped(const AttrVertex v[3], const Prim& p);
+    // Fills the rows of an axis-aligned rectangle whose texels are read straight from the
+    // texture, a span per row, with the blend kernel called once for many rows; false, with
+    // nothing drawn, where the primitive is not such a one.
+    bool DirectRect(const Prim& p, int y0, int y1, int x0, int x1);
     void Shade(const Prim& p, int y, int x0, int x1);
     const uint32_t* Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n,
                            uint32_t* out) const;

@@ -52,6 +52,7 @@ struct V {
     static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
     static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
     static T Mullo16(T a, T b) { return _mm_mullo_epi16(a, b); }
+    static T MulhiU16(T a, T b) { return _mm_mulhi_epu16(a, b); }
     static T Srli16By8(T a) { return _mm_srli_epi16(a, 8); }
     static T Srli32By24(T a) { return _mm_srli_epi32(a, 24); }
     static T AlphaWords(T a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF); }
@@ -97,10 +98,14 @@ struct V {
     static T Add16(T a, T b) { return _mm256_add_epi16(a, b); }
     static T Sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
     static T Mullo16(T a, T b) { return _mm256_mullo_epi16(a, b); }
+    static T MulhiU16(T a, T b) { return _mm256_mulhi_epu16(a, b); }
     static T Srli16By8(T a) { return _mm256_srli_epi16(a, 8); }
     static T Srli32By24(T a) { return _mm256_srli_epi32(a, 24); }
+    // Each pixel's fourth word in all four of its words, in one byte shuffle.
     static T AlphaWords(T a) {
-        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF);
+        return _mm256_shuffle_epi8(
+            a, _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7,
+                                6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15));
     }
     static T And(T a, T b) { return _mm256_and_si256(a, b); }
     static T Or(T a, T b) { return _mm256_or_si256(a, b); }
@@ -156,10 +161,12 @@ struct V {
     static T Add16(T a, T b) { return _mm512_add_epi16(a, b); }
     static T Sub16(T a, T b) { return _mm512_sub_epi16(a, b); }
     static T Mullo16(T a, T b) { return _mm512_mullo_epi16(a, b); }
+    static T MulhiU16(T a, T b) { return _mm512_mulhi_epu16(a, b); }
     static T Srli16By8(T a) { return _mm512_srli_epi16(a, 8); }
     static T Srli32By24(T a) { return _mm512_srli_epi32(a, 24); }
     static T AlphaWords(T a) {
-        return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0xFF), 0xFF);
+        return _mm512_shuffle_epi8(a, _mm512_broadcast_i32x4(_mm_setr_epi8(
+                                          6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15)));
     }
     static T And(T a, T b) { return _mm512_and_si512(a, b); }
     static T Or(T a, T b) { return _mm512_or_si512(a, b); }
