@@ -79,24 +79,60 @@ void Rasterizer::CoverConvex(const FixPt* corners, int n, const Prim& p) {
     const int xFirst = int(std::max<int64_t>(clip_.Left, CeilDiv(minX, kSub)));
     const int xEnd = int(std::min<int64_t>(clip_.Right, FloorDiv(maxX, kSub) + 1));
     const bool small = int64_t(xEnd - xFirst) * out_.Bpp <= kPrefetchBytes;
+    // A centre is inside an edge when c - Dy * px >= Bias, px being the centre in sub-pixels
+    // and c = Dx * (py - Y) + Dy * X: a sloped edge bounds a row's centres on the left (Dy < 0)
+    // or right at floor(N / D) pixels, N = c - Bias and D = |Dy| * kSub, or its negation. N
+    // grows by Dx * kSub a row, so the bound is kept as quotient and remainder and stepped
+    // without dividing; it is worked out afresh only where the rows jump past another
+    // thread's band.
+    struct Bound {
+        const Edge* E;
+        int64_t D, StepQ, StepR, Q, R;
+    };
+    Bound bounds[4];
+    const Edge* flat[4];
+    int sloped = 0, flats = 0;
+    for (int i = 0; i < n; ++i) {
+        const Edge& e = edges[i];
+        if (e.Dy == 0) {
+            flat[flats++] = &e;
+            continue;
+        }
+        Bound& b = bounds[sloped++];
+        b.E = &e;
+        b.D = (e.Dy < 0 ? -e.Dy : e.Dy) * kSub;
+        b.StepQ = FloorDiv(e.Dx * kSub, b.D);
+        b.StepR = e.Dx * kSub - b.StepQ * b.D;
+    }
+    int stepped = -1;  // the row the bounds hold, if any
     ForOwnedRows(rows_, yFirst, yLast, [&](int y, int bandEnd) {
         // Rows past the band are another thread's to fetch.
         if (small && y + kRowsAhead <= yLast && y + kRowsAhead < bandEnd)
             PrefetchRow(y + kRowsAhead, xFirst, xEnd);
         const int64_t py = int64_t(y) * kSub;
         int64_t lo = clip_.Left, hi = clip_.Right - 1;
-        for (int i = 0; i < n; ++i) {
-            const Edge& e = edges[i];
-            // Inside when c - Dy * px >= Bias, px being the pixel centre in sub-pixels.
-            const int64_t c = e.Dx * (py - e.Y) + e.Dy * e.X;
-            if (e.Dy == 0) {
-                if (c < e.Bias) hi = lo - 1;
-            } else if (e.Dy < 0) {
-                lo = std::max(lo, CeilDiv(e.Bias - c, -e.Dy * kSub));
-            } else {
-                hi = std::min(hi, FloorDiv(c - e.Bias, e.Dy * kSub));
+        for (int i = 0; i < flats; ++i)
+            if (flat[i]->Dx * (py - flat[i]->Y) < flat[i]->Bias) hi = lo - 1;
+        for (int i = 0; i < sloped; ++i) {
+            Bound& b = bounds[i];
+            const Edge& e = *b.E;
+            if (y != stepped) {
+                const int64_t num = e.Dx * (py - e.Y) + e.Dy * e.X - e.Bias;
+                b.Q = FloorDiv(num, b.D);
+                b.R = num - b.Q * b.D;
+            }
+            if (e.Dy < 0)
+                lo = std::max(lo, -b.Q);
+            else
+                hi = std::min(hi, b.Q);
+            b.Q += b.StepQ;
+            b.R += b.StepR;
+            if (b.R >= b.D) {
+                b.R -= b.D;
+                ++b.Q;
             }
         }
+        stepped = y + 1;
         if (lo <= hi) Shade(p, y, int(lo), int(hi) + 1);
     });
 }
