@@ -138,6 +138,32 @@ struct V {
         return _mm256_mask_i32gather_epi32(Zero(), reinterpret_cast<const int*>(base), offset,
                                            TailMask(n), 1);
     }
+    // The pairs of 32-bit values at byte offsets from base, in the first n lanes only: each
+    // pair's first in one vector and its second in the other, in lane order. Half as many
+    // elements as two gathers.
+    static void GatherPairs(const uint8_t* base, T offset, int n, T& first, T& second) {
+        const auto* at = reinterpret_cast<const long long*>(base);
+        const T live = TailMask(n);
+        const __m128i lowOffsets = _mm256_castsi256_si128(offset);
+        const __m128i highOffsets = _mm256_extracti128_si256(offset, 1);
+        // Each 32-bit lane's mask widened to its 64-bit element.
+        const T lowLive = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(live));
+        const T highLive = _mm256_cvtepi32_epi64(_mm256_extracti128_si256(live, 1));
+        const __m256 low =
+            _mm256_castsi256_ps(_mm256_mask_i32gather_epi64(Zero(), at, lowOffsets, lowLive, 1));
+        const __m256 high =
+            _mm256_castsi256_ps(_mm256_mask_i32gather_epi64(Zero(), at, highOffsets, highLive, 1));
+        // Within 128-bit halves, then the halves' 64-bit quarters into lane order.
+        first = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0))),
+            _MM_SHUFFLE(3, 1, 2, 0));
+        second = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1))),
+            _MM_SHUFFLE(3, 1, 2, 0));
+    }
+    // a where mask's lane is all ones, b where it is zero.
+    static T Select(T mask, T a, T b) { return _mm256_blendv_epi8(b, a, mask); }
+    static bool Any(T mask) { return !_mm256_testz_si256(mask, mask); }
 };
 }  // namespace avx2
 SOFTRASTER_TARGET_END
@@ -200,6 +226,23 @@ struct V {
         const __mmask16 live = n >= kPixels ? __mmask16(0xFFFF) : TailMask(n);
         return _mm512_mask_i32gather_epi32(Zero(), live, offset, base, 1);
     }
+    static void GatherPairs(const uint8_t* base, T offset, int n, T& first, T& second) {
+        const __mmask16 live = n >= kPixels ? __mmask16(0xFFFF) : TailMask(n);
+        const T low = _mm512_mask_i32gather_epi64(Zero(), __mmask8(live),
+                                                  _mm512_castsi512_si256(offset), base, 1);
+        T high = Zero();
+        if (n > kPixels / 2)
+            high = _mm512_mask_i32gather_epi64(Zero(), __mmask8(live >> 8),
+                                               _mm512_extracti64x4_epi64(offset, 1), base, 1);
+        first = _mm512_permutex2var_epi32(
+            low, _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30),
+            high);
+        second = _mm512_permutex2var_epi32(
+            low, _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31),
+            high);
+    }
+    static T Select(T mask, T a, T b) { return _mm512_ternarylogic_epi32(mask, a, b, 0xCA); }
+    static bool Any(T mask) { return _mm512_test_epi32_mask(mask, mask) != 0; }
 };
 }  // namespace avx512
 SOFTRASTER_TARGET_END
