@@ -30,8 +30,33 @@ bool ValidSurface(const Surface& s) {
            int64_t(s.Pitch) >= int64_t(s.Width) * bpp;
 }
 
+bool Rasterizer::TextureMeetsTarget() const {
+    const uint8_t* begin = target_.Bits;
+    const uint8_t* end = begin + std::ptrdiff_t(target_.Pitch) * target_.Height;
+    for (int i = 0; i < levels_; ++i) {
+        const Surface& l = st_.Tex->Level[i];
+        const uint8_t* first = l.Bits;
+        const uint8_t* last = first + std::ptrdiff_t(l.Pitch) * l.Height;
+        if (first < end && begin < last) return true;
+    }
+    return false;
+}
+
 void Rasterizer::Shade(const Prim& p, int y, int x0, int x1) {
     uint8_t* row = target_.Bits + std::ptrdiff_t(y) * target_.Pitch;
+    if (Batches(p)) {
+        for (int x = x0; x < x1; x += kChunk) {
+            const int n = std::min(kChunk, x1 - x);
+            RoomForSpan(p, true);
+            uint32_t* out = stage_ + staged_;
+            const uint32_t* texels = Sample(p, p.Level[0], x, y, n, out);
+            // Samplers write whole vectors of up to 16 texels.
+            if (texels == out) staged_ += (n + 15) & ~15;
+            AddSpan(row + std::ptrdiff_t(x) * out_.Bpp, texels, n);
+        }
+        return;
+    }
+    Flush();
     uint32_t tex[kChunk], tex2[kChunk], dif[kChunk], src[kChunk];
     for (int x = x0; x < x1; x += kChunk) {
         const int n = std::min(kChunk, x1 - x);
@@ -88,9 +113,7 @@ void Rasterizer::Shade(const Prim& p, int y, int x0, int x1) {
 }
 
 bool Rasterizer::DirectRect(const Prim& p, int y0, int y1, int x0, int x1) {
-    if (!p.Textured || p.MipWeight != 0 || !p.ConstColor || combine_ != CombineKind::kModulate ||
-        out_.FnModulateSpans == nullptr)
-        return false;
+    if (!Batches(p)) return false;
     const LevelRef& l = p.Level[0];
     // One texel per pixel along each row, and no change of texel row along it; the texture's
     // x does not change down the rectangle, nor its y across it. Each chunk of a row then reads
@@ -113,20 +136,12 @@ bool Rasterizer::DirectRect(const Prim& p, int y0, int y1, int x0, int x1) {
             (p.Linear && !centred))
             return false;
     }
-    constexpr int kMaxSpans = 64;
-    Span spans[kMaxSpans];
-    int count = 0;
-    auto flush = [&] {
-        if (count > 0) out_.FnModulateSpans(out_, spans, count, p.Color);
-        count = 0;
-    };
     ForOwnedRows(rows_, y0, y1 - 1, [&](int y, int bandEnd) {
         if (y + kRowsAhead < y1 && y + kRowsAhead < bandEnd) PrefetchRow(y + kRowsAhead, x0, x1);
         const int64_t v = ToFixed(p.V.At(x0, y) * h);
         const int64_t row = v >> 16;
         const bool centred = ((v - 0x8000) & 0xFF00) == 0;
         if (row < 0 || row >= s.Height || (p.Linear && !centred)) {
-            flush();
             Shade(p, y, x0, x1);
             return;
         }
@@ -136,16 +151,14 @@ bool Rasterizer::DirectRect(const Prim& p, int y0, int y1, int x0, int x1) {
             const int x = x0 + c * kChunk;
             const uint8_t* from = texels + std::ptrdiff_t(first[c]) * 4;
             if (reinterpret_cast<uintptr_t>(from) % alignof(uint32_t) != 0) {
-                flush();
                 Shade(p, y, x, std::min(x + kChunk, x1));
                 continue;
             }
-            if (count == kMaxSpans) flush();
-            spans[count++] = {dst + std::ptrdiff_t(x) * out_.Bpp,
-                              reinterpret_cast<const uint32_t*>(from), std::min(kChunk, x1 - x)};
+            RoomForSpan(p, false);
+            AddSpan(dst + std::ptrdiff_t(x) * out_.Bpp, reinterpret_cast<const uint32_t*>(from),
+                    std::min(kChunk, x1 - x));
         }
     });
-    flush();
     return true;
 }
 
@@ -265,6 +278,7 @@ bool Draw(const Surface& target, const State& state, Primitive kind, const Verte
             }
             break;
     }
+    r.Finish();
     return true;
 }
 

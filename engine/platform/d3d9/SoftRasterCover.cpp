@@ -125,12 +125,11 @@ void Rasterizer::CoverConvex(const FixPt* corners, int n, const Prim& p) {
                 lo = std::max(lo, -b.Q);
             else
                 hi = std::min(hi, b.Q);
-            b.Q += b.StepQ;
+            // Without a branch: which rows carry is as good as random.
             b.R += b.StepR;
-            if (b.R >= b.D) {
-                b.R -= b.D;
-                ++b.Q;
-            }
+            const int64_t carry = b.R >= b.D;
+            b.R -= carry * b.D;
+            b.Q += b.StepQ + carry;
         }
         stepped = y + 1;
         if (lo <= hi) Shade(p, y, int(lo), int(hi) + 1);

@@ -353,7 +353,14 @@ public:
             const int n = std::min(st.Tex->Levels, int(Texture::kMaxLevels));
             while (levels_ < n && ValidSurface(st.Tex->Level[levels_])) ++levels_;
         }
+        batch_ = out_.FnModulateSpans != nullptr && combine_ == CombineKind::kModulate &&
+                 !TextureMeetsTarget();
     }
+    Rasterizer(const Rasterizer&) = delete;
+    Rasterizer& operator=(const Rasterizer&) = delete;
+
+    // Blends what is batched; the last thing a draw does.
+    void Finish() { Flush(); }
 
     bool Empty() const { return clip_.Left >= clip_.Right || clip_.Top >= clip_.Bottom; }
 
@@ -401,6 +408,29 @@ private:
     // nothing drawn, where the primitive is not such a one.
     bool DirectRect(const Prim& p, int y0, int y1, int x0, int x1);
     void Shade(const Prim& p, int y, int x0, int x1);
+    // Spans of textured primitives modulated by a constant colour are not blended at once but
+    // batched, many rows of many primitives, and blended by one call of the kernel in the
+    // order they came, on a colour change, when the batch is full, before anything else is
+    // drawn, and at the end of the draw. Their texels are read from the texture or kept here,
+    // so this changes no pixel, unless the texture is the target itself: then nothing is
+    // batched.
+    bool Batches(const Prim& p) const {
+        return batch_ && p.Textured && p.ConstColor && p.MipWeight == 0;
+    }
+    // Makes room for a span of p's, with staged texels or without; a span goes in after this.
+    void RoomForSpan(const Prim& p, bool staged) {
+        if (spans_ == kSpans || (spans_ > 0 && p.Color != batchColor_) ||
+            (staged && staged_ + kChunk > kStaged - 16))
+            Flush();
+        batchColor_ = p.Color;
+    }
+    void AddSpan(uint8_t* dst, const uint32_t* src, int n) { span_[spans_++] = {dst, src, n}; }
+    void Flush() {
+        if (spans_ > 0) out_.FnModulateSpans(out_, span_, spans_, batchColor_);
+        spans_ = 0;
+        staged_ = 0;
+    }
+    bool TextureMeetsTarget() const;
     const uint32_t* Sample(const Prim& p, const LevelRef& l, double cx, double cy, int n,
                            uint32_t* out) const;
 
@@ -411,6 +441,16 @@ private:
     Output out_;
     CombineKind combine_;
     int levels_;
+
+    static constexpr int kSpans = 64;
+    // Room for a chunk of texels per span, each rounded up to whole vectors of the widest path.
+    static constexpr int kStaged = kSpans * kChunk + 16;
+    bool batch_ = false;
+    int spans_ = 0;
+    int staged_ = 0;
+    uint32_t batchColor_ = 0;
+    Span span_[kSpans];
+    alignas(64) uint32_t stage_[kStaged];
 };
 
 }  // namespace detail
