@@ -1,22 +1,48 @@
-// Shared by the renderer benchmarks: one frame timed in processor time (the machine is
-// shared), and the median of a run's frame times.
+// Shared by the renderer benchmarks: one frame timed until the device has drawn it, and the
+// median of a run's frame times.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <vector>
 
 #include "render/GD3D9.h"
 
-// The processor time of one frame drawn between BeginScene and EndScene.
+// Returns once every draw call so far is in the back buffer: the software device draws on
+// worker threads, and a lock of the back buffer waits for them.
+inline void WaitForFrame(IDirect3DDevice9* device) {
+    IDirect3DSurface9* back = nullptr;
+    if (device == nullptr || device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK)
+        return;
+    D3DLOCKED_RECT locked;
+    if (back->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) back->UnlockRect();
+    back->Release();
+}
+
+// The processor time of one frame drawn between BeginScene and EndScene, on every thread of
+// the process: a measure of the work, fair on a shared machine.
 inline double FrameSeconds(const std::function<void()>& frame) {
     GD3D9& engine = GetD3DEngine();
     const std::clock_t start = std::clock();
     engine.BeginScene();
     frame();
     engine.EndScene();
+    WaitForFrame(engine.PDevice);
     return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+// The same frame's wall-clock time: what a frame spread over several threads takes. Only
+// meaningful on a quiet machine.
+inline double FrameWallSeconds(const std::function<void()>& frame) {
+    GD3D9& engine = GetD3DEngine();
+    const auto start = std::chrono::steady_clock::now();
+    engine.BeginScene();
+    frame();
+    engine.EndScene();
+    WaitForFrame(engine.PDevice);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 inline double Median(std::vector<double> v) {
