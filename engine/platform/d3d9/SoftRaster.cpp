@@ -268,6 +268,15 @@ bool Draw(const Surface& target, const State& state, Primitive kind, const Verte
                     c[4] = &corner(t + 1, 1);
                     c[5] = &corner(t + 1, 2);
                     const bool outside = Misses(rows, c, 6);
+                    // Outside, both are passed over; the next pair starts at t + 2 whether these
+                    // two pair or not where t + 1 cannot pair with t + 2, and only otherwise
+                    // does it take asking whether they do.
+                    if (outside &&
+                        (t + 2 >= primitiveCount || !MayPair(*c[3], *c[4], *c[5], corner(t + 2, 0),
+                                                             corner(t + 2, 1), corner(t + 2, 2)))) {
+                        ++t;
+                        continue;
+                    }
                     if (r.Pair(*c[0], *c[1], *c[2], *c[3], *c[4], *c[5], !outside)) {
                         ++t;
                         continue;

@@ -230,12 +230,11 @@ bool SameAttributes(const Vertex& a, const Vertex& b) {
     return a.Color == b.Color && a.U == b.U && a.V == b.V;
 }
 
-bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
-                      const Vertex& e, const Vertex& f, bool draw) {
-    // Find the shared pair: first triangle (a, b, c), second (d, e, f).
-    const Vertex* first[3] = {&a, &b, &c};
-    const Vertex* second[3] = {&d, &e, &f};
-    int sharedFirst[2], sharedSecond[2], count = 0;
+// Whether the triangles share exactly one edge: two corners each, in one place. Which corners
+// they are goes to sharedFirst and sharedSecond.
+bool SharedEdge(const Vertex* const first[3], const Vertex* const second[3], int sharedFirst[2],
+                int sharedSecond[2]) {
+    int count = 0;
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
             if (SamePlace(*first[i], *second[j])) {
@@ -244,8 +243,24 @@ bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const V
                 sharedSecond[count] = j;
                 ++count;
             }
-    if (count != 2 || sharedFirst[0] == sharedFirst[1] || sharedSecond[0] == sharedSecond[1])
-        return false;
+    return count == 2 && sharedFirst[0] != sharedFirst[1] && sharedSecond[0] != sharedSecond[1];
+}
+
+bool MayPair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d, const Vertex& e,
+             const Vertex& f) {
+    const Vertex* first[3] = {&a, &b, &c};
+    const Vertex* second[3] = {&d, &e, &f};
+    int sharedFirst[2], sharedSecond[2];
+    return SharedEdge(first, second, sharedFirst, sharedSecond);
+}
+
+bool Rasterizer::Pair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d,
+                      const Vertex& e, const Vertex& f, bool draw) {
+    // Find the shared pair: first triangle (a, b, c), second (d, e, f).
+    const Vertex* first[3] = {&a, &b, &c};
+    const Vertex* second[3] = {&d, &e, &f};
+    int sharedFirst[2], sharedSecond[2];
+    if (!SharedEdge(first, second, sharedFirst, sharedSecond)) return false;
     const Vertex& s0 = *first[sharedFirst[0]];
     const Vertex& s1 = *first[sharedFirst[1]];
     if (!SameAttributes(s0, *second[sharedSecond[0]]) ||

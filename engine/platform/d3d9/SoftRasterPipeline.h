@@ -338,6 +338,11 @@ inline void ForOwnedRows(const RowShare& rows, int first, int last, RowFn&& row)
     }
 }
 
+// Whether two triangles share an edge, the first thing Rasterizer::Pair asks of them: those
+// that do not are never drawn as one shape.
+bool MayPair(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d, const Vertex& e,
+             const Vertex& f);
+
 class Rasterizer {
 public:
     Rasterizer(const Surface& target, const State& st, const RowShare& rows)
