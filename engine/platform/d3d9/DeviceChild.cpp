@@ -1,5 +1,6 @@
 #include "DeviceChild.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -22,12 +23,13 @@ void DeviceChild::TrackAsDefaultPool() {
 
 void DeviceChild::MarkUse(uint64_t ticket) {
     if (container_ != nullptr) return container_->MarkUse(ticket);
-    useTicket_ = ticket;
+    useTicket_ = std::max(useTicket_, ticket);
 }
 
 void DeviceChild::MarkWrite(uint64_t ticket) {
     if (container_ != nullptr) return container_->MarkWrite(ticket);
-    useTicket_ = writeTicket_ = ticket;
+    useTicket_ = std::max(useTicket_, ticket);
+    writeTicket_ = std::max(writeTicket_, ticket);
 }
 
 uint64_t DeviceChild::UseTicket() const {

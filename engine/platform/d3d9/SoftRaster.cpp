@@ -168,18 +168,6 @@ namespace {
 
 using namespace detail;
 
-uint32_t IndexAt(const void* indices, bool index32, uint32_t i) {
-    if (indices == nullptr) return i;
-    if (index32) {
-        uint32_t v;
-        std::memcpy(&v, static_cast<const uint8_t*>(indices) + 4 * size_t(i), 4);
-        return v;
-    }
-    uint16_t v;
-    std::memcpy(&v, static_cast<const uint8_t*>(indices) + 2 * size_t(i), 2);
-    return v;
-}
-
 bool KnownKind(Primitive kind) {
     return kind >= kPointList && kind <= kTriangleFan;
 }
@@ -193,9 +181,8 @@ bool Misses(const RowShare& rows, const Vertex* const* v, int n) {
         top = std::min(top, v[i]->Y);
         bottom = std::max(bottom, v[i]->Y);
     }
-    constexpr float kFar = 1e9f;
-    if (!(top > -kFar && bottom < kFar)) return false;
-    return !rows.Meets(int(std::floor(top)) - 1, int(std::ceil(bottom)) + 1);
+    int first, last;
+    return RowsReached(top, bottom, first, last) && !rows.Meets(first, last);
 }
 
 }  // namespace

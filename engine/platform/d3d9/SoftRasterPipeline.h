@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/d3d9/PixelFormats.h"
 #include "platform/d3d9/SoftRaster.h"
@@ -156,6 +157,29 @@ struct Plane {
     double C = 0, Dx = 0, Dy = 0;
     double At(double x, double y) const { return C + Dx * x + Dy * y; }
 };
+
+// Index i of a draw call's index list (16- or 32-bit), or i itself without one.
+inline uint32_t IndexAt(const void* indices, bool index32, uint32_t i) {
+    if (indices == nullptr) return i;
+    if (index32) {
+        uint32_t v;
+        std::memcpy(&v, static_cast<const uint8_t*>(indices) + 4 * size_t(i), 4);
+        return v;
+    }
+    uint16_t v;
+    std::memcpy(&v, static_cast<const uint8_t*>(indices) + 2 * size_t(i), 2);
+    return v;
+}
+
+// The rows from top to bottom y can reach, with one to spare either side; false, with nothing
+// set, where they are not finite and near.
+inline bool RowsReached(float top, float bottom, int& first, int& last) {
+    constexpr float kFar = 1e9f;
+    if (!(top > -kFar && bottom < kFar)) return false;
+    first = int(std::floor(top)) - 1;
+    last = int(std::ceil(bottom)) + 1;
+    return true;
+}
 
 inline int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
     int64_t q = a / b;

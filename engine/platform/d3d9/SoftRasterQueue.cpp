@@ -41,6 +41,11 @@ struct Queue::Batch {
         Vertices.clear();
         Indices.clear();
         Work = 0;
+        // One huge call should not keep its memory for as long as the batch lives.
+        constexpr size_t kKeptBytes = size_t(4) << 20;
+        if (Vertices.capacity() * sizeof(Vertex) > kKeptBytes) std::vector<Vertex>().swap(Vertices);
+        if (Indices.capacity() * sizeof(uint32_t) > kKeptBytes)
+            std::vector<uint32_t>().swap(Indices);
     }
 };
 
@@ -55,33 +60,16 @@ constexpr uint64_t kIdleBatchWork = 32;
 // to keep them busy, few enough to bound the memory held by copies.
 constexpr size_t kMaxPublished = 64;
 
-uint32_t IndexAt(const void* indices, bool index32, uint32_t i) {
-    if (index32) {
-        uint32_t v;
-        std::memcpy(&v, static_cast<const uint8_t*>(indices) + 4 * size_t(i), 4);
-        return v;
-    }
-    uint16_t v;
-    std::memcpy(&v, static_cast<const uint8_t*>(indices) + 2 * size_t(i), 2);
-    return v;
-}
-
-// The rows vertices can reach, with one to spare either side; every row where they are not
-// all finite and near.
+// The rows the vertices can reach, or every row.
 void RowsReached(const Vertex* v, size_t n, int& top, int& bottom) {
     float lo = v[0].Y, hi = v[0].Y;
     for (size_t i = 1; i < n; ++i) {
         lo = std::min(lo, v[i].Y);
         hi = std::max(hi, v[i].Y);
     }
-    constexpr float kFar = 1e9f;
-    if (!(lo > -kFar && hi < kFar)) {
-        top = 0;
-        bottom = 0x7FFFFFFF;
-        return;
-    }
-    top = int(std::floor(lo)) - 1;
-    bottom = int(std::ceil(hi)) + 1;
+    if (detail::RowsReached(lo, hi, top, bottom)) return;
+    top = 0;
+    bottom = 0x7FFFFFFF;
 }
 
 }  // namespace
@@ -139,7 +127,7 @@ Queue::Result Queue::Draw(const Surface& target, const State& state, Primitive k
         first = 0xFFFFFFFFu;
         last = 0;
         for (uint32_t i = 0; i < needed; ++i) {
-            const uint32_t k = IndexAt(indices, index32, i);
+            const uint32_t k = detail::IndexAt(indices, index32, i);
             first = std::min(first, k);
             last = std::max(last, k);
         }
@@ -172,7 +160,7 @@ Queue::Result Queue::Draw(const Surface& target, const State& state, Primitive k
             call.FirstIndex = indexMark;
             b.Indices.resize(indexMark + needed);
             for (uint32_t i = 0; i < needed; ++i)
-                b.Indices[indexMark + i] = IndexAt(indices, index32, i) - first;
+                b.Indices[indexMark + i] = detail::IndexAt(indices, index32, i) - first;
         }
         RowsReached(&b.Vertices[vertexMark], count, call.Top, call.Bottom);
     } catch (const std::bad_alloc&) {
