@@ -50,6 +50,17 @@ inline IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, int w, int h,
     return texture;
 }
 
+// A windowed device's parameters on the window, with one back buffer of the window's size.
+inline D3DPRESENT_PARAMETERS WindowedParams(HWND window) {
+    D3DPRESENT_PARAMETERS pp;
+    std::memset(&pp, 0, sizeof(pp));
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.BackBufferCount = 1;
+    return pp;
+}
+
 class DeviceFixture : public ::testing::Test {
 protected:
     static constexpr int kWidth = 32;
@@ -84,15 +95,7 @@ protected:
         SoftD3D::ResetHooks();
     }
 
-    D3DPRESENT_PARAMETERS WindowedParams() const {
-        D3DPRESENT_PARAMETERS pp;
-        std::memset(&pp, 0, sizeof(pp));
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.BackBufferCount = 1;
-        return pp;
-    }
+    D3DPRESENT_PARAMETERS WindowedParams() const { return DeviceTest::WindowedParams(window); }
 
     // The back buffer's texels as ARGB, read through a copy in system memory.
     std::vector<uint32_t> BackBufferPixels() {

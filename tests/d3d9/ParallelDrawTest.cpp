@@ -48,11 +48,7 @@ public:
     }
 
     D3DPRESENT_PARAMETERS Params() const {
-        D3DPRESENT_PARAMETERS pp;
-        std::memset(&pp, 0, sizeof(pp));
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window_;
+        D3DPRESENT_PARAMETERS pp = DeviceTest::WindowedParams(window_);
         pp.BackBufferFormat = D3DFMT_A8R8G8B8;
         return pp;
     }

@@ -50,17 +50,8 @@ void PrintTo(const PacingCase& c, std::ostream* os) {
 
 class Pacing : public ::testing::TestWithParam<PacingCase> {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new WindowTest::XServer();
-        if (!server_->Start(320, 240, error_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void SetUpTestSuite() { server_ = WindowTest::StartServer(320, 240, error_); }
+    static void TearDownTestSuite() { server_.reset(); }
     void SetUp() override {
         ASSERT_NE(server_, nullptr) << error_;
         TestSupport::SetEnvironment("DISPLAY", server_->Display().c_str());
@@ -105,11 +96,11 @@ protected:
         return shown;
     }
 
-    static WindowTest::XServer* server_;
+    static std::unique_ptr<WindowTest::XServer> server_;
     static std::string error_;
 };
 
-WindowTest::XServer* Pacing::server_ = nullptr;
+std::unique_ptr<WindowTest::XServer> Pacing::server_;
 std::string Pacing::error_;
 
 TEST_P(Pacing, FramesLandOnRefreshBoundariesWithoutDrift) {

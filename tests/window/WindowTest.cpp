@@ -122,16 +122,9 @@ protected:
     static constexpr int kScreenHeight = 480;
 
     static void SetUpTestSuite() {
-        server_ = new WindowTest::XServer();
-        if (!server_->Start(kScreenWidth, kScreenHeight, startError_)) {
-            delete server_;
-            server_ = nullptr;
-        }
+        server_ = WindowTest::StartServer(kScreenWidth, kScreenHeight, startError_);
     }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void TearDownTestSuite() { server_.reset(); }
 
     void SetUp() override {
         ASSERT_NE(server_, nullptr) << startError_;
@@ -188,14 +181,14 @@ protected:
         }
     }
 
-    static WindowTest::XServer* server_;
+    static std::unique_ptr<WindowTest::XServer> server_;
     static std::string startError_;
     TempDir scratch_;
     std::optional<EnvGuard> display_;
     std::optional<EnvGuard> wayland_;
 };
 
-WindowTest::XServer* DesktopWindow::server_ = nullptr;
+std::unique_ptr<WindowTest::XServer> DesktopWindow::server_;
 std::string DesktopWindow::startError_;
 
 TEST_F(DesktopWindow, PresentedFrameReachesTheScreenAndIsKept) {

@@ -81,6 +81,12 @@ bool XServer::Start(int width, int height, std::string& error) {
     return true;
 }
 
+std::unique_ptr<XServer> StartServer(int width, int height, std::string& error) {
+    auto server = std::make_unique<XServer>();
+    if (!server->Start(width, height, error)) return nullptr;
+    return server;
+}
+
 namespace {
 
 uint32_t Card32(const std::string& bytes, size_t offset) {

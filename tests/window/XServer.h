@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ private:
     pid_t pid_ = -1;
     std::string display_;
 };
+
+// A started server for a whole test suite, or null with error set.
+std::unique_ptr<XServer> StartServer(int width, int height, std::string& error);
 
 struct Image {
     int Width = 0;
