@@ -138,6 +138,7 @@ public:
             SDL_RendererInfo info;
             if (renderer_ != nullptr && SDL_GetRendererInfo(renderer_, &info) == 0) {
                 name_ = info.name;
+                finish_ = reinterpret_cast<void (*)()>(SDL_GL_GetProcAddress("glFinish"));
                 using GetString = const unsigned char* (*)(unsigned int);
                 auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
                 const unsigned kGlRenderer = 0x1F01;
@@ -180,11 +181,13 @@ public:
                                   SDL_FLIP_NONE) == 0 &&
                  ok;
         }
-        // Reading a pixel back waits until everything before it is drawn.
+        // Reading a pixel back sends every batched call to the driver; llvmpipe may still be
+        // drawing other tiles after it, so the frame ends when glFinish returns.
         uint32_t pixel = 0;
         const SDL_Rect one = {0, 0, 1, 1};
-        return SDL_RenderReadPixels(renderer_, &one, SDL_PIXELFORMAT_ARGB8888, &pixel, 4) == 0 &&
-               ok;
+        ok = SDL_RenderReadPixels(renderer_, &one, SDL_PIXELFORMAT_ARGB8888, &pixel, 4) == 0 && ok;
+        if (finish_ != nullptr) finish_();
+        return ok;
     }
 
 private:
@@ -193,6 +196,7 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* target_ = nullptr;
     SDL_Texture* textures_[kTextures] = {};
+    void (*finish_)() = nullptr;  // glFinish, for the OpenGL renderer
     bool video_ = false;
     std::string name_ = "software";
 };
