@@ -585,6 +585,36 @@ TEST(ParallelDevice, HostLocksDrawsResetsAndReleasesWhileWorkersDraw) {
     }
 }
 
+// A device's thread count changed between draws, down to one and back up, draws what was queued
+// before what comes after: the overlapping, blended quads leave one thread's pixels.
+TEST(ParallelDevice, ThreadCountChangedBetweenDrawsKeepsTheirOrder) {
+    auto scene = [](Rig& rig, bool changing) {
+        IDirect3DDevice9* d = rig.Device;
+        SourceOver(d);
+        std::mt19937 rng(5);
+        std::uniform_real_distribution<double> unit(0, 1);
+        d->BeginScene();
+        d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 0, 0);
+        for (int threads : {1, 2, 3, 1, 2, 1}) {
+            if (changing) {
+                ASSERT_TRUE(SoftD3D::SetDeviceThreadCount(d, threads));
+            }
+            std::vector<ScreenVertex> quads;
+            for (int q = 0; q < 60; ++q)
+                TurnedQuad(quads, unit(rng) * kWidth, unit(rng) * kHeight, 24, q * 7, rng());
+            for (int q = 0; q < 60; ++q)
+                d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, &quads[4 * q], sizeof(ScreenVertex));
+        }
+        d->EndScene();
+        rig.ReadBackBuffer();
+    };
+    Rig one(1);
+    scene(one, false);
+    Rig changed(2);
+    scene(changed, true);
+    EXPECT_TRUE(changed.Reads == one.Reads);
+}
+
 // A device whose draws go to workers still answers each call as one drawing at once does.
 TEST(ParallelDevice, RefusesWhatOneThreadRefuses) {
     Rig rig(2);

@@ -103,7 +103,8 @@ HRESULT SoftDevice9::Create(SoftDirect3D9* d3d, D3DDEVTYPE deviceType, HWND focu
 }
 
 SoftRaster::Queue* SoftDevice9::Workers() {
-    if (queue_ == nullptr && threads_ > 1) {
+    if (threads_ <= 1) return nullptr;
+    if (queue_ == nullptr) {
         // Without threads or memory for them the device draws on its caller's thread.
         try {
             queue_ = std::make_unique<SoftRaster::Queue>(threads_, lastTicket_);
@@ -118,9 +119,18 @@ SoftRaster::Queue* SoftDevice9::Workers() {
 
 void SoftDevice9::SetThreads(int threads) {
     if (threads == threads_) return;
-    // Objects keep the tickets of the calls that used them; a new queue goes on from there.
-    if (queue_ != nullptr) lastTicket_ = queue_->Last();
-    queue_.reset();
+    if (queue_ != nullptr) {
+        // What was queued is drawn before anything is drawn another way. Going down to one
+        // thread keeps the workers, idle, for a return to their count: a device measured at
+        // both in turn does not start threads and fill fresh memory for every frame.
+        queue_->Finish();
+        if (threads > 1 && queue_->Threads() != threads) {
+            // Objects keep the tickets of the calls that used them; a new queue goes on from
+            // there.
+            lastTicket_ = queue_->Last();
+            queue_.reset();
+        }
+    }
     threads_ = threads;
 }
 
