@@ -121,6 +121,8 @@ public:
         pp.hDeviceWindow = window_;
         pp.BackBufferFormat = D3DFMT_A8R8G8B8;
         pp.BackBufferCount = 1;
+        // The frames are read back from the back buffer to compare them with pixman's.
+        pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
         if (d3d_ == nullptr ||
             d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_) != D3D_OK)

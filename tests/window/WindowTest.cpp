@@ -67,6 +67,8 @@ D3DPRESENT_PARAMETERS WindowedParams(HWND window, UINT interval) {
     pp.hDeviceWindow = window;
     pp.BackBufferCount = 1;
     pp.PresentationInterval = interval;
+    // The tests write their pattern straight into the back buffer.
+    pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     return pp;
 }
 

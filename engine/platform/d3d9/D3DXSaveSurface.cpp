@@ -29,6 +29,32 @@ bool WriteFileBytes(LPCSTR path, const std::vector<uint8_t>& bytes) {
     return ok;
 }
 
+// Render targets cannot be locked: their texels are read from a copy in system memory. Other
+// surfaces are read as they are. The caller releases what comes back in *readable.
+HRESULT ReadableSurface(IDirect3DSurface9* surface, const D3DSURFACE_DESC& desc,
+                        IDirect3DSurface9** readable) {
+    *readable = nullptr;
+    if ((desc.Usage & D3DUSAGE_RENDERTARGET) == 0) {
+        surface->AddRef();
+        *readable = surface;
+        return D3D_OK;
+    }
+    IDirect3DDevice9* device = nullptr;
+    HRESULT hr = surface->GetDevice(&device);
+    if (FAILED(hr)) return hr;
+    IDirect3DSurface9* copy = nullptr;
+    hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                             D3DPOOL_SYSTEMMEM, &copy, nullptr);
+    if (SUCCEEDED(hr)) hr = device->GetRenderTargetData(surface, copy);
+    device->Release();
+    if (FAILED(hr)) {
+        if (copy != nullptr) copy->Release();
+        return hr;
+    }
+    *readable = copy;
+    return D3D_OK;
+}
+
 }  // namespace
 
 HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT DestFormat,
@@ -59,9 +85,15 @@ HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT Des
     const int w = rect.right - rect.left;
     const int h = rect.bottom - rect.top;
 
-    D3DLOCKED_RECT locked;
-    hr = pSrcSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    IDirect3DSurface9* source = nullptr;
+    hr = ReadableSurface(pSrcSurface, desc, &source);
     if (FAILED(hr)) return hr;
+    D3DLOCKED_RECT locked;
+    hr = source->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    if (FAILED(hr)) {
+        source->Release();
+        return hr;
+    }
     std::vector<uint8_t> rows;
     ImageCodec::Image image;
     image.Width = w;
@@ -83,7 +115,8 @@ HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR pDestFile, D3DXIMAGE_FILEFORMAT Des
             }
         }
     }
-    pSrcSurface->UnlockRect();
+    source->UnlockRect();
+    source->Release();
 
     std::vector<uint8_t> bytes;
     if (DestFormat == D3DXIFF_DDS) {

@@ -471,7 +471,7 @@ HRESULT SoftDevice9::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT forma
 }
 
 HRESULT SoftDevice9::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
-                                        D3DMULTISAMPLE_TYPE multiSample, DWORD, BOOL,
+                                        D3DMULTISAMPLE_TYPE multiSample, DWORD, BOOL lockable,
                                         IDirect3DSurface9** surface, HANDLE* sharedHandle) {
     DEVICE_ENTER("CreateRenderTarget");
     if (surface == nullptr) return D3DERR_INVALIDCALL;
@@ -483,6 +483,7 @@ HRESULT SoftDevice9::CreateRenderTarget(UINT width, UINT height, D3DFORMAT forma
     SoftSurface9* created = SoftSurface9::Create(this, nullptr, width, height, format,
                                                  D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
     if (created == nullptr) return D3DERR_OUTOFVIDEOMEMORY;
+    if (lockable) created->AllowLocks();
     created->AddRefChild();
     created->TrackAsDefaultPool();
     *surface = created;

@@ -33,6 +33,7 @@ SoftSurface9* SoftSurface9::Create(IDirect3DDevice9* device, DeviceChild* contai
     surface->desc_.Format = format;
     surface->desc_.Type = D3DRTYPE_SURFACE;
     surface->desc_.Usage = usage;
+    surface->lockable_ = (usage & D3DUSAGE_RENDERTARGET) == 0;
     surface->desc_.Pool = pool;
     surface->desc_.MultiSampleType = D3DMULTISAMPLE_NONE;
     surface->desc_.MultiSampleQuality = 0;
@@ -81,7 +82,7 @@ HRESULT SoftSurface9::UnlockRect() {
 }
 
 HRESULT SoftSurface9::Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
-    if (locked == nullptr || locked_) return D3DERR_INVALIDCALL;
+    if (locked == nullptr || locked_ || !lockable_) return D3DERR_INVALIDCALL;
     // Discarding is for dynamic textures only.
     if ((flags & D3DLOCK_DISCARD) != 0 && (desc_.Usage & D3DUSAGE_DYNAMIC) == 0)
         return D3DERR_INVALIDCALL;

@@ -30,6 +30,11 @@ public:
     HRESULT Lock(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
     HRESULT Unlock();
 
+    // Render targets refuse locks, as the system's device does, unless they were asked for
+    // lockable (a lockable render target or back buffer): readers copy them into system
+    // memory with GetRenderTargetData instead.
+    void AllowLocks() { lockable_ = true; }
+
     const D3DSURFACE_DESC& Desc() const { return desc_; }
     bool IsLocked() const { return locked_; }
     const SoftRaster::Surface& Raster() { return raster_; }
@@ -48,4 +53,5 @@ private:
     std::vector<uint8_t> bits_;
     SoftRaster::Surface raster_;
     bool locked_ = false;
+    bool lockable_ = true;
 };

@@ -59,6 +59,7 @@ HRESULT SoftSwapChain9::Create(IDirect3DDevice9* device, D3DPRESENT_PARAMETERS* 
             delete created;
             return D3DERR_OUTOFVIDEOMEMORY;
         }
+        if ((p.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0) surface->AllowLocks();
         created->backBuffers_.push_back(surface);
     }
     *params = p;
