@@ -101,16 +101,32 @@ TEST_F(DeviceFixture, DynamicUsageIsRefusedInTheManagedPoolAndDiscardsInTheDefau
     texture->Release();
 }
 
-TEST_F(DeviceFixture, ResetFailsWhileADefaultPoolResourceIsHeld) {
+TEST_F(DeviceFixture, ResetWaitsForHeldDefaultPoolResources) {
     IDirect3DVertexBuffer9* held = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
-                                         D3DPOOL_DEFAULT, &held, nullptr),
+    ASSERT_EQ(device->CreateVertexBuffer(56, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT, &held, nullptr),
               D3D_OK);
+    // A default-pool texture the caller released but left set on a stage goes with the reset.
+    IDirect3DTexture9* bound = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                    D3DPOOL_DEFAULT, &bound, nullptr),
+              D3D_OK);
+    device->SetTexture(0, bound);
+    bound->Release();
+    // Managed resources survive a reset.
+    IDirect3DTexture9* managed = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr),
+        D3D_OK);
+
     D3DPRESENT_PARAMETERS pp = WindowedParams();
     EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
     held->Release();
     pp = WindowedParams();
-    EXPECT_EQ(device->Reset(&pp), D3D_OK);
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    IDirect3DBaseTexture9* current = nullptr;
+    device->GetTexture(0, &current);
+    EXPECT_EQ(current, nullptr);
+    managed->Release();
 }
