@@ -11,13 +11,21 @@
 #include "render/GD3D9.h"
 
 // Returns once every draw call so far is in the back buffer: the software device draws on
-// worker threads, and a lock of the back buffer waits for them.
+// worker threads, and a copy out of the back buffer waits for them. The back buffer cannot be
+// locked, and one pixel copied into a render target of its own costs next to nothing.
 inline void WaitForFrame(IDirect3DDevice9* device) {
     IDirect3DSurface9* back = nullptr;
     if (device == nullptr || device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK)
         return;
-    D3DLOCKED_RECT locked;
-    if (back->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) back->UnlockRect();
+    D3DSURFACE_DESC desc;
+    IDirect3DSurface9* pixel = nullptr;
+    if (back->GetDesc(&desc) == D3D_OK &&
+        device->CreateRenderTarget(1, 1, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE, &pixel,
+                                   nullptr) == D3D_OK) {
+        const RECT one = {0, 0, 1, 1};
+        device->StretchRect(back, &one, pixel, nullptr, D3DTEXF_NONE);
+        pixel->Release();
+    }
     back->Release();
 }
 

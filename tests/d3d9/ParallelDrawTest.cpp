@@ -59,14 +59,26 @@ public:
     }
 
     // Keeps a surface's texels (of any format, as bytes) for the comparison.
+    // Render targets cannot be locked: they are read through a copy in system memory, which
+    // waits for the draws into them as a lock does.
     void Read(IDirect3DSurface9* surface) {
         D3DSURFACE_DESC desc;
         surface->GetDesc(&desc);
+        IDirect3DSurface9* readable = surface;
+        if ((desc.Usage & D3DUSAGE_RENDERTARGET) != 0) {
+            ASSERT_EQ(Device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                          D3DPOOL_SYSTEMMEM, &readable, nullptr),
+                      D3D_OK);
+            EXPECT_EQ(Device->GetRenderTargetData(surface, readable), D3D_OK);
+        } else {
+            readable->AddRef();
+        }
         D3DLOCKED_RECT lr;
-        ASSERT_EQ(surface->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+        ASSERT_EQ(readable->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
         const uint8_t* bits = static_cast<const uint8_t*>(lr.pBits);
         Reads.emplace_back(bits, bits + size_t(lr.Pitch) * desc.Height);
-        surface->UnlockRect();
+        readable->UnlockRect();
+        readable->Release();
     }
     void ReadBackBuffer() {
         IDirect3DSurface9* back = nullptr;
