@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "XServer.h"
+#include "d3d9/DeviceTestSupport.h"
 #include "platform/Window.h"
 #include "platform/d3d9/SoftD3D.h"
 #include "support/TestSupport.h"
@@ -60,12 +61,7 @@ std::vector<uint32_t> Pattern(int width, int height) {
 }
 
 D3DPRESENT_PARAMETERS WindowedParams(HWND window, UINT interval) {
-    D3DPRESENT_PARAMETERS pp;
-    std::memset(&pp, 0, sizeof(pp));
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.BackBufferCount = 1;
+    D3DPRESENT_PARAMETERS pp = DeviceTest::WindowedParams(window);
     pp.PresentationInterval = interval;
     // The tests write their pattern straight into the back buffer.
     pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
